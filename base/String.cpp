@@ -1,7 +1,10 @@
 #include "base/String.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace zu {
@@ -20,6 +23,32 @@ T Scan(const std::string& s, const char* format) {
   if (std::sscanf(s.c_str(), format, &value) != 1)
     return T{};
   return value;
+}
+
+// The leading decimal number of s as scanf reads it (white space, an optional sign, digits;
+// the rest ignored), but 0 when it does not fit in T: scanf's result is undefined there, and a
+// negative text must not turn into a large unsigned value.
+template <class T>
+T ScanInteger(const std::string& s) {
+  const char* text = s.c_str();
+  while (std::isspace(static_cast<unsigned char>(*text)))
+    ++text;
+  char* end = nullptr;
+  errno = 0;
+  if constexpr (std::numeric_limits<T>::is_signed) {
+    long long value = std::strtoll(text, &end, 10);
+    if (end == text || errno == ERANGE || value < std::numeric_limits<T>::min() ||
+        value > std::numeric_limits<T>::max())
+      return T{};
+    return static_cast<T>(value);
+  } else {
+    if (*text == '-')
+      return T{};
+    unsigned long long value = std::strtoull(text, &end, 10);
+    if (end == text || errno == ERANGE || value > std::numeric_limits<T>::max())
+      return T{};
+    return static_cast<T>(value);
+  }
 }
 
 }  // namespace
@@ -70,28 +99,28 @@ bool Split(const std::string& text, std::string::size_type position, std::string
 }
 
 int8_t ToSint8(const std::string& s) {
-  return Scan<signed char>(s, "%hhd");
+  return ScanInteger<signed char>(s);
 }
 uint8_t ToUint8(const std::string& s) {
-  return Scan<unsigned char>(s, "%hhu");
+  return ScanInteger<unsigned char>(s);
 }
 int16_t ToSint16(const std::string& s) {
-  return Scan<short>(s, "%hd");
+  return ScanInteger<short>(s);
 }
 uint16_t ToUint16(const std::string& s) {
-  return Scan<unsigned short>(s, "%hu");
+  return ScanInteger<unsigned short>(s);
 }
 int32_t ToSint32(const std::string& s) {
-  return Scan<int>(s, "%d");
+  return ScanInteger<int>(s);
 }
 uint32_t ToUint32(const std::string& s) {
-  return Scan<unsigned int>(s, "%u");
+  return ScanInteger<unsigned int>(s);
 }
 int64_t ToSint64(const std::string& s) {
-  return Scan<long>(s, "%ld");
+  return ScanInteger<long>(s);
 }
 uint64_t ToUint64(const std::string& s) {
-  return Scan<unsigned long>(s, "%lu");
+  return ScanInteger<unsigned long>(s);
 }
 float ToFloat(const std::string& s) {
   return Scan<float>(s, "%f");
@@ -101,8 +130,13 @@ double ToDouble(const std::string& s) {
 }
 
 uint32_t HexToUint32(const std::string& s) {
-  unsigned long long value = Scan<unsigned long long>(s, "%llx");
-  if (value > 0xFFFFFFFFULL)
+  // As "%llx" reads it (white space, an optional sign and "0x", hex digits), with an
+  // overflow of 64 bits or a negative value counting as too large.
+  const char* text = s.c_str();
+  char* end = nullptr;
+  errno = 0;
+  unsigned long long value = std::strtoull(text, &end, 16);
+  if (end == text || errno == ERANGE || value > 0xFFFFFFFFULL)
     return 0;
   return static_cast<uint32_t>(value);
 }

@@ -25,8 +25,11 @@ bool Split(const std::string& text, const std::string& separators, std::string& 
 bool Split(const std::string& text, std::string::size_type position, std::string& left,
            std::string& right);
 
-// Conversions scan the text with the matching C format ("%hhd", "%hhu", "%hd", "%hu", "%d",
-// "%u", "%ld", "%lu", "%f", "%lf") and give 0 when nothing can be read.
+// Conversions read the leading number as the matching C format does ("%hhd", "%hhu", "%hd",
+// "%hu", "%d", "%u", "%ld", "%lu", "%f", "%lf": white space, an optional sign, the number; the
+// rest of the text is ignored) and give 0 when nothing can be read. The integer conversions
+// also give 0 for a value that does not fit the type, and the unsigned ones for a negative
+// text ("-1" is 0, not the largest value).
 int8_t ToSint8(const std::string& s);
 uint8_t ToUint8(const std::string& s);
 int16_t ToSint16(const std::string& s);
