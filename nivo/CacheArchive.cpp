@@ -1,0 +1,107 @@
+#include "nivo/CacheArchive.h"
+
+#include <locale>
+#include <sstream>
+
+#include <boost/archive/archive_exception.hpp>
+#include <boost/archive/text_oarchive.hpp>
+#include <boost/serialization/map.hpp>
+#include <boost/serialization/utility.hpp>
+#include <boost/serialization/vector.hpp>
+
+#include "nivo/imp/CacheIArchive.h"
+
+namespace zu {
+namespace nivo {
+
+namespace {
+
+const char kSignature[] = "serialization::archive";
+// The archive version the stored layout carries, whatever the boost library writes by default.
+const unsigned int kArchiveVersion = 13;
+
+template <class Root>
+std::string WriteArchive(const Root& root) {
+  std::ostringstream out;
+  // Numbers must not pick up grouping or other habits of a global locale the host may set.
+  out.imbue(std::locale::classic());
+  boost::archive::text_oarchive archive(out, boost::archive::no_header);
+  const std::string signature(kSignature);
+  archive << signature;
+  const boost::archive::library_version_type version(kArchiveVersion);
+  archive << version;
+  archive << root;
+  // Taken before the archive's destructor appends a line end: the stored text ends with the
+  // last token.
+  return out.str();
+}
+
+template <class Root>
+void ReadArchive(const std::string& text, Root& root) {
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  imp::CacheIArchive archive(in);
+  try {
+    std::string signature;
+    try {
+      archive >> signature;
+    } catch (const std::exception&) {
+      signature.clear();
+    }
+    if (signature != kSignature) {
+      throw CacheArchiveError(text.empty() ? "cache archive: empty text"
+                                           : "cache archive: wrong signature");
+    }
+    boost::archive::library_version_type version;
+    archive >> version;
+    if (version != boost::archive::library_version_type(kArchiveVersion)) {
+      throw CacheArchiveError("cache archive: unsupported archive version " +
+                              std::to_string(static_cast<unsigned int>(version)));
+    }
+    archive.set_library_version(version);
+    archive >> root;
+    if (!archive.OnlyWhiteSpaceLeft()) {
+      throw CacheArchiveError("cache archive: unexpected data after the archive at byte " +
+                              std::to_string(archive.Position()));
+    }
+  } catch (const CacheArchiveError&) {
+    throw;
+  } catch (const boost::archive::archive_exception& e) {
+    if (e.code == boost::archive::archive_exception::input_stream_error) {
+      if (in.eof())
+        throw CacheArchiveError("cache archive: truncated text");
+      throw CacheArchiveError("cache archive: garbled text at byte " +
+                              std::to_string(archive.Position()));
+    }
+    throw CacheArchiveError(std::string("cache archive: ") + e.what());
+  } catch (const std::exception& e) {
+    // Malformed dates and unknown class versions.
+    throw CacheArchiveError(std::string("cache archive: ") + e.what() + " at byte " +
+                            std::to_string(archive.Position()));
+  }
+}
+
+}  // namespace
+
+std::string WriteChannelsArchive(const Channels& channels) {
+  return WriteArchive(channels);
+}
+
+Channels ReadChannelsArchive(const std::string& text) {
+  Channels channels;
+  ReadArchive(text, channels);
+  return channels;
+}
+
+std::string WriteShowsArchive(const TVShows& shows) {
+  return WriteArchive(shows);
+}
+
+TVShows ReadShowsArchive(const std::string& text) {
+  TVShows shows;
+  ReadArchive(text, shows);
+  return shows;
+}
+
+}  // namespace nivo
+}  // namespace zu

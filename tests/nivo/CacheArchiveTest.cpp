@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <random>
+#include <string>
+
+#include "nivo/CacheArchive.h"
+
+namespace {
+
+using boost::posix_time::ptime;
+using boost::posix_time::time_from_string;
+using zu::nivo::CacheArchiveError;
+using zu::nivo::Channel;
+using zu::nivo::Channels;
+using zu::nivo::ReadChannelsArchive;
+using zu::nivo::ReadShowsArchive;
+using zu::nivo::TVShow;
+using zu::nivo::TVShows;
+using zu::nivo::WriteChannelsArchive;
+using zu::nivo::WriteShowsArchive;
+
+// A string token as the archive writes it: length, one space, the bytes.
+std::string S(const std::string& text) {
+  return std::to_string(text.size()) + " " + text;
+}
+
+std::string Join(std::initializer_list<std::string> tokens) {
+  std::string text;
+  for (const std::string& token : tokens) {
+    if (!text.empty())
+      text += ' ';
+    text += token;
+  }
+  return text;
+}
+
+Channel RadioOne() {
+  Channel channel;
+  channel.name = "Radio 1";
+  channel.uid = 10000;
+  channel.number = 10000;
+  channel.streamUrl = "http://r1/a";
+  channel.groups.insert("Radio");
+  channel.isRadio = true;
+  return channel;
+}
+
+Channels SomeChannels() {
+  Channels channels;
+  Channel ard;
+  ard.name = "Das Erste";
+  ard.uid = 5;
+  ard.number = 1;
+  ard.logoUri = "http://logos/station/128x64/ard.png";
+  ard.streamUrl = "http://tv/5.ts";
+  ard.groups = {"All", "Nivo TV",
+                "\xc3\xb6"
+                "ffentlich"};
+  channels[5] = ard;
+  channels[10000] = RadioOne();
+  return channels;
+}
+
+TVShow News() {
+  TVShow show;
+  show.id = 4711;
+  show.title = "News";
+  show.AddGenre("Info");
+  show.start = time_from_string("2016-01-31 20:15:00");
+  show.end = time_from_string("2016-01-31 20:30:00");
+  return show;
+}
+
+TVShows ThreeShows() {
+  TVShow first;
+  first.id = 1;
+  first.title = "A";
+  TVShow second;
+  second.id = 2;
+  second.title = "B";
+  second.persons = {{"Director", "X"}};
+  second.start = time_from_string("2016-01-31 06:00:00");
+  second.end = time_from_string("2016-01-31 07:30:15");
+  TVShow third;
+  third.id = 3;
+  third.persons = {{"Actor", "Y"}, {"Actor", "Z"}};
+  third.end = time_from_string("2016-02-01 00:00:00");
+  third.detailsRead = true;
+  return {first, second, third};
+}
+
+TEST(ChannelArchive, OneRadioChannelTokenForToken) {
+  Channels channels;
+  channels[10000] = RadioOne();
+  const std::string text = WriteChannelsArchive(channels);
+  EXPECT_EQ(Join({"22 serialization::archive 13", "0 0", "1 0", "0 0", "10000", "0 1", S("Radio 1"),
+                  "10000 10000", S(""), S("http://r1/a"), "0 0", "1 0", S("Radio"), "1"}),
+            text);
+  EXPECT_EQ(channels, ReadChannelsArchive(text));
+}
+
+TEST(ChannelArchive, ReadThenWriteReproducesTheText) {
+  const std::string text = WriteChannelsArchive(SomeChannels());
+  const Channels read = ReadChannelsArchive(text);
+  EXPECT_EQ(SomeChannels(), read);
+  EXPECT_EQ(text, WriteChannelsArchive(read));
+  EXPECT_EQ("22 serialization::archive 13 0 0 0 0", WriteChannelsArchive(Channels()));
+  EXPECT_TRUE(ReadChannelsArchive("22 serialization::archive 13 0 0 0 0").empty());
+}
+
+TEST(ChannelArchive, ClassVersionZeroHasNoRadioFlag) {
+  // Two channels stored by a build whose Channel had no radio flag yet.
+  const std::string text = Join({"22 serialization::archive 13",
+                                 "0 0",
+                                 "2 0",
+                                 "0 0",
+                                 "5",
+                                 "0 0",
+                                 S("ARD"),
+                                 "5 1",
+                                 S(""),
+                                 S("u"),
+                                 "0 0",
+                                 "1 0",
+                                 S("TV"),
+                                 "10000",
+                                 S("R"),
+                                 "10000 10000",
+                                 S(""),
+                                 S("v"),
+                                 "1 0",
+                                 S("Radio")});
+  const Channels channels = ReadChannelsArchive(text);
+  ASSERT_EQ(2u, channels.size());
+  EXPECT_FALSE(channels.at(5).isRadio);
+  EXPECT_FALSE(channels.at(10000).isRadio);
+  EXPECT_EQ("R", channels.at(10000).name);
+  EXPECT_EQ(std::set<std::string>{"Radio"}, channels.at(10000).groups);
+  // Written back in the current layout, with the flag.
+  EXPECT_EQ(channels, ReadChannelsArchive(WriteChannelsArchive(channels)));
+}
+
+TEST(ShowArchive, OneShowTokenForToken) {
+  const std::string text = WriteShowsArchive(TVShows{News()});
+  EXPECT_EQ(Join({"22 serialization::archive 13",
+                  "0 0",
+                  "1 0",
+                  "0 0",
+                  "4711",
+                  S("News"),
+                  S(""),
+                  S(""),
+                  "0 0",
+                  "1 0",
+                  S("Info"),
+                  S("Info"),
+                  S(""),
+                  "0",
+                  S(""),
+                  S(""),
+                  "0",
+                  S(""),
+                  "0 0",
+                  "0 0",
+                  "0 0",
+                  "0 0",
+                  S("20160131"),
+                  "0 0",
+                  "0 20 15 0 0",
+                  S("20160131"),
+                  "0 20 30 0 0",
+                  "0"}),
+            text);
+  EXPECT_EQ(TVShows{News()}, ReadShowsArchive(text));
+}
+
+TEST(ShowArchive, ClassHeadersOnlyBeforeTheFirstObjectOfEachType) {
+  const std::string text = WriteShowsArchive(ThreeShows());
+  const std::string nadt = S("not-a-date-time");
+  EXPECT_EQ(
+      Join({"22 serialization::archive 13", "0 0", "3 0",
+            // first show: every class header, no pair yet, both times not-a-date-time
+            "0 0", "1", S("A"), S(""), S(""), "0 0", "0 0", S(""), S(""), "0", S(""), S(""), "0",
+            S(""), "0 0", "0 0", "0 0", "0 0", nadt, nadt, "0",
+            // second show: the pair and time_duration headers appear here
+            "2", S("B"), S(""), S(""), "0 0", S(""), S(""), "0", S(""), S(""), "0", S(""), "1 0",
+            "0 0", S("Director"), S("X"), S("20160131"), "0 0", "0 6 0 0 0", S("20160131"),
+            "0 7 30 15 0", "0",
+            // third show: no headers at all
+            "3", S(""), S(""), S(""), "0 0", S(""), S(""), "0", S(""), S(""), "0", S(""), "2 0",
+            S("Actor"), S("Y"), S("Actor"), S("Z"), nadt, S("20160201"), "0 0 0 0 0", "1"}),
+      text);
+  const TVShows read = ReadShowsArchive(text);
+  EXPECT_EQ(ThreeShows(), read);
+  EXPECT_TRUE(read[0].start.is_not_a_date_time());
+  EXPECT_EQ(text, WriteShowsArchive(read));
+}
+
+TEST(ShowArchive, EmptyListAndSpecialTimes) {
+  EXPECT_EQ("22 serialization::archive 13 0 0 0 0", WriteShowsArchive(TVShows()));
+  EXPECT_TRUE(ReadShowsArchive("22 serialization::archive 13 0 0 0 0").empty());
+
+  TVShow show = News();
+  show.start = ptime(boost::posix_time::pos_infin);
+  show.end = ptime(boost::posix_time::neg_infin);
+  show.persons = {{"", ""}};
+  show.title = std::string("a\0b\n c", 6);
+  const TVShows shows{show};
+  EXPECT_EQ(shows, ReadShowsArchive(WriteShowsArchive(shows)));
+}
+
+TEST(ShowArchive, FractionalSecondsSurvive) {
+  TVShow show = News();
+  show.start = time_from_string("2016-01-31 20:15:00.250000");
+  const std::string text = WriteShowsArchive({show});
+  EXPECT_NE(std::string::npos, text.find("0 20 15 0 250000"));
+  EXPECT_EQ(show.start, ReadShowsArchive(text).at(0).start);
+}
+
+TEST(ShowArchive, ToleratesTrailingLineEndOfOtherWriters) {
+  const std::string text = WriteShowsArchive({News()}) + "\n";
+  EXPECT_EQ(TVShows{News()}, ReadShowsArchive(text));
+}
+
+// The message of the error thrown for text, or "" when it reads.
+template <class Reader>
+std::string ErrorOf(Reader reader, const std::string& text) {
+  try {
+    reader(text);
+  } catch (const CacheArchiveError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::string ShowsError(const std::string& text) {
+  return ErrorOf(ReadShowsArchive, text);
+}
+
+std::string ChannelsError(const std::string& text) {
+  return ErrorOf(ReadChannelsArchive, text);
+}
+
+TEST(ArchiveRejects, WrongSignatureOrVersion) {
+  EXPECT_NE("", ShowsError(""));
+  EXPECT_NE(std::string::npos, ShowsError("hello").find("signature"));
+  EXPECT_NE(std::string::npos,
+            ShowsError("22 serialization::archivX 13 0 0 0 0").find("signature"));
+  EXPECT_NE(std::string::npos,
+            ShowsError("21 serialization::archive 13 0 0 0 0").find("signature"));
+  EXPECT_NE(
+      std::string::npos,
+      ShowsError("22 serialization::archive 18 0 0 0 0").find("unsupported archive version 18"));
+  EXPECT_NE(std::string::npos,
+            ChannelsError("22 serialization::archive 12 0 0 0 0").find("version"));
+  // A channel class version this code does not know.
+  const std::string newer = Join({"22 serialization::archive 13", "0 0", "1 0", "0 0", "5", "0 2",
+                                  S("ARD"), "5 1", S(""), S("u"), "0 0", "0 0", "1", "7"});
+  EXPECT_NE(std::string::npos, ChannelsError(newer).find("class version 2"));
+}
+
+TEST(ArchiveRejects, EveryTruncation) {
+  const std::string shows = WriteShowsArchive(ThreeShows());
+  for (std::size_t length = 0; length < shows.size(); ++length)
+    EXPECT_NE("", ShowsError(shows.substr(0, length))) << length;
+  const std::string channels = WriteChannelsArchive(SomeChannels());
+  for (std::size_t length = 0; length < channels.size(); ++length)
+    EXPECT_NE("", ChannelsError(channels.substr(0, length))) << length;
+}
+
+TEST(ArchiveRejects, GarbageAndTrailingData) {
+  const std::string valid = WriteShowsArchive({News()});
+  EXPECT_NE(std::string::npos, ShowsError(valid + " 7").find("after the archive"));
+  EXPECT_NE("", ShowsError("22 serialization::archive 13 0 0 1 0 0 0 x"));
+  EXPECT_NE("", ShowsError("22 serialization::archive 13 0 0 1 0 0 0 4711 4 News 0  0  0 0 "
+                           "1 0 4 Info 4 Info 0  0 0  0  0 0  0 0 0 0 0 0 0 0 8 2016X131"));
+  // A month 13 and a time of day beyond midnight.
+  std::string badDate = valid;
+  badDate.replace(badDate.find("20160131"), 8, "20161331");
+  EXPECT_NE("", ShowsError(badDate));
+  std::string badTime = valid;
+  badTime.replace(badTime.find("0 20 15 0 0"), 11, "0 99 15 0 0");
+  EXPECT_NE(std::string::npos, ShowsError(badTime).find("time of day"));
+  std::string badFraction = valid;
+  badFraction.replace(badFraction.find("0 20 15 0 0"), 11, "0 20 15 0 -9223372036854775807");
+  EXPECT_NE(std::string::npos, ShowsError(badFraction).find("time of day"));
+  // A bool that is neither 0 nor 1.
+  std::string badFlag = valid;
+  badFlag.back() = '2';
+  EXPECT_NE("", ShowsError(badFlag));
+}
+
+TEST(ArchiveRejects, HostileLengthsAndCounts) {
+  // None of these may allocate what the text claims; each fails with a message saying why.
+  EXPECT_NE(std::string::npos,
+            ShowsError("22 serialization::archive 13 0 0 999999999999 0 0 0 1").find("count"));
+  EXPECT_NE(std::string::npos, ShowsError("22 serialization::archive 13 0 0 -1 0").find("count"));
+  EXPECT_NE(
+      std::string::npos,
+      ShowsError("22 serialization::archive 13 0 0 1 0 0 0 4711 999999999999 News").find("length"));
+  EXPECT_NE(std::string::npos, ShowsError("999999999999 serialization::archive").find("signature"));
+  EXPECT_NE(std::string::npos,
+            ChannelsError("22 serialization::archive 13 0 0 1 0 0 0 5 0 1 3 ARD 5 1 0  0  0 0 "
+                          "999999999999 0 2 TV 1")
+                .find("count"));
+  std::string persons = WriteShowsArchive({News()});
+  persons.replace(persons.find("0 0 0 0 0 0 0 0 8"), 8, "0 0 99999999 0");
+  EXPECT_NE(std::string::npos, ShowsError(persons).find("count"));
+}
+
+TEST(ArchiveRejects, RandomDamageNeverEscapesAsAnotherError) {
+  // Damaged caches must be reported, never crash or throw anything but CacheArchiveError.
+  const std::string shows = WriteShowsArchive(ThreeShows());
+  const std::string channels = WriteChannelsArchive(SomeChannels());
+  std::mt19937 random(20160131);
+  const char replacements[] = "0123456789 -x\n";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = round % 2 ? shows : channels;
+    const int damages = 1 + static_cast<int>(random() % 3);
+    for (int i = 0; i < damages; ++i) {
+      const std::size_t at = random() % text.size();
+      text[at] = replacements[random() % (sizeof(replacements) - 1)];
+    }
+    try {
+      if (round % 2)
+        ReadShowsArchive(text);
+      else
+        ReadChannelsArchive(text);
+    } catch (const CacheArchiveError&) {
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "unexpected " << e.what() << " for " << text;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "nivo/M3U.h"
+#include "stream/Factory.h"
+
+namespace {
+
+using zu::nivo::M3UEntry;
+
+std::vector<M3UEntry> Read(std::string text) {
+  return zu::nivo::ReadM3U(zu::factory::CreateStringStream(text));
+}
+
+TEST(M3U, EntriesWithGroups) {
+  const std::vector<M3UEntry> entries = Read(
+      "#EXTM3U\n"
+      "#EXTINF:-1,Before Any Group\n"
+      "http://r/0\n"
+      "##   Pop Stations  \n"
+      "#EXTINF:-1 tvg-id=\"x\",Radio, One, Two\n"
+      "\n"
+      "\n"
+      "http://r/1\n"
+      "# a comment\n"
+      "ignored line\n"
+      "## Talk\n"
+      "#EXTINF:-1,Trailing Space \n"
+      "http://r/2");
+  EXPECT_EQ((std::vector<M3UEntry>{{"Before Any Group", "http://r/0", ""},
+                                   {"Radio, One, Two", "http://r/1", "Pop Stations"},
+                                   {"Trailing Space ", "http://r/2", "Talk"}}),
+            entries);
+}
+
+TEST(M3U, LineEndsAndMissingParts) {
+  EXPECT_EQ(Read("#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,B\nhttp://b\n"),
+            Read("#EXTINF:-1,A\r\nhttp://a\r\n#EXTINF:-1,B\r\nhttp://b\r\n"));
+  // No comma: the whole line is the name.
+  EXPECT_EQ((std::vector<M3UEntry>{{"#EXTINF:-1", "u", ""}}), Read("#EXTINF:-1\nu"));
+  // A title at the very end has no URL.
+  EXPECT_EQ((std::vector<M3UEntry>{{"A", "http://a", ""}}),
+            Read("#EXTINF:-1,A\nhttp://a\n#EXTINF:-1,B\n"));
+  EXPECT_TRUE(Read("").empty());
+  EXPECT_TRUE(Read("\n\r\n").empty());
+  EXPECT_TRUE(zu::nivo::ReadM3U(zu::StreamPtr()).empty());
+}
+
+TEST(M3U, DirectiveIsNeverTakenForAUrl) {
+  // The title without URL is dropped; the lines after it are read as usual.
+  EXPECT_EQ(
+      (std::vector<M3UEntry>{{"B", "http://b", ""}, {"C", "http://c", "G"}}),
+      Read("#EXTINF:-1,A\n#EXTINF:-1,B\nhttp://b\n#EXTINF:-1,X\n## G\n#EXTINF:-1,C\nhttp://c"));
+}
+
+TEST(M3U, OptionLinesBetweenTitleAndUrlAreSkipped) {
+  EXPECT_EQ((std::vector<M3UEntry>{{"A", "http://a", ""}, {"B", "http://b", ""}}),
+            Read("#EXTINF:-1,A\n#EXTVLCOPT:http-user-agent=x\n\n#KODIPROP:y\nhttp://a\n"
+                 "#EXTINF:-1,B\nhttp://b\n#EXTVLCOPT:z"));
+}
+
+}  // namespace
