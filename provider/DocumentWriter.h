@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "provider/Catalogue.h"
+#include "provider/CivilTime.h"
+#include "provider/Faults.h"
+#include "provider/Guide.h"
+
+namespace zu {
+namespace provider {
+
+// Renders the provider's documents. baseUrl is the provider's own address without a trailing
+// slash ("http://127.0.0.1:8080"); logo, stream and image URLs point back at it. With
+// wrongTypes the document stays valid JSON but a member the reader needs has the wrong type.
+class DocumentWriter {
+ public:
+  DocumentWriter(const Catalogue& catalogue, const Guide& guide)
+      : catalogue_(catalogue), guide_(guide) {}
+
+  std::string HeaderInfo() const;
+  // {"data":[{"Station":{"UID":..,"DisplayName":..,"Channel":[..],"Flags":[..],...}}, ...]}
+  std::string StationList(const std::string& baseUrl, bool wrongTypes) const;
+  // endpoint is kPlaylistFta, kPlaylistPlus or kPlaylistAll.
+  std::string Playlist(Endpoint endpoint, const std::string& baseUrl) const;
+  std::string RadioPlaylist(const std::string& baseUrl) const;
+  // [ {meta}, [ [uid, "name", [show, ...]] ] ]; an unknown uid gives an empty station list.
+  std::string ShowList(std::uint32_t uid, const std::string& periodText, const Period& period,
+                       bool wrongTypes) const;
+  // {"data":[{"Event":{...}}]}; false when no show has the id.
+  bool ShowDetails(std::uint32_t id, const std::string& baseUrl, bool wrongTypes,
+                   std::string& document) const;
+
+ private:
+  const Catalogue& catalogue_;
+  const Guide& guide_;
+};
+
+}  // namespace provider
+}  // namespace zu
