@@ -127,6 +127,8 @@ class ClientCore {
   void RemoveLogBridge();
   void CreateCacheDirectory(const std::string& name, const char* failure);
 
+  // Set by Init, cleared by the DeInit that releases the host; read without the mutex.
+  std::atomic<bool> initialised_{false};
   // The targets installed by InstallLogBridge, kept to detach them from the host.
   std::vector<SharedPtr<TraceTarget>> logTargets_;
 };

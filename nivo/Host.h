@@ -41,8 +41,8 @@ class Host {
   virtual void TransferChannel(void* handle, const Channel& channel,
                                const std::string& iconPath) = 0;
   virtual void TransferChannelGroup(void* handle, const std::string& name, bool isRadio) = 0;
-  virtual void TransferChannelGroupMember(void* handle, const std::string& group,
-                                          unsigned int uid, unsigned int number) = 0;
+  virtual void TransferChannelGroupMember(void* handle, const std::string& group, unsigned int uid,
+                                          unsigned int number) = 0;
   virtual void TransferEpgEntry(void* handle, const TVShow& show, unsigned int channelNumber) = 0;
 
   // Asks the host to request the guide of the channel again.
