@@ -9,6 +9,7 @@
 #include "multi_threading/ScopedLock.h"
 #include "nivo/ChannelLogo.h"
 #include "nivo/Host.h"
+#include "nivo/HttpPageReader.h"
 #include "nivo/PrintFormatter.h"
 #include "nivo/TraceTarget.h"
 #include "output/Output.h"
@@ -19,9 +20,9 @@ namespace nivo {
 using multi_threading::ScopedLock;
 
 ClientCore::ClientCore() {
-  // LEAD: create the page reader here once nivo/HttpPageReader.h is in place:
-  //   pageReader = HttpPageReader::Create();
-  // Its construction starts the socket server (a failed start is logged there).
+  // Creating the reader starts its socket server; a failed start is logged there and later
+  // requests fail with "failed connecting ".
+  pageReader = HttpPageReader::Create();
   mutex = multi_threading::factory::CreateMutex(false);
   if (!mutex)
     throw std::runtime_error("failed creating the client mutex");
@@ -35,8 +36,8 @@ ClientCore::~ClientCore() {
   epg.clear();
   channelGroups.clear();
   channels.clear();
-  // LEAD: stop the page reader's socket server here, waiting for the stop, and drop it,
-  // before the reader itself is released below.
+  if (pageReader)
+    pageReader->StopServer();
   pageReader.reset();
   clientPath.clear();
   userPath.clear();
