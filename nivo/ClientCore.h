@@ -9,6 +9,7 @@
 #include "base/SharedPtr.h"
 #include "multi_threading/Mutex.h"
 #include "multi_threading/Thread.h"
+#include "multi_threading/Time.h"
 #include "nivo/Channel.h"
 #include "nivo/TVShow.h"
 
@@ -60,8 +61,10 @@ class ClientCore {
   // status, read under the client mutex.
   int GetStatus();
 
-  // Loads the channel table (and with it the guide cache) when it is empty. Call with the
-  // client mutex held; exceptions of the cache readers leave it, the tables stay empty.
+  // When the channel table is empty: loads it from the stored tables, the provider's station
+  // list and playlists and the shipped radio playlist, saves it to the channel cache, and
+  // reads the guide cache. A table that stays empty is loaded again by the next call. Cache
+  // files that cannot be read are logged and skipped. Takes the client mutex.
   void EnsureChannelsLoaded();
 
   // The host requests (after EnsureChannelsLoaded, under the client mutex). The walks hand
@@ -76,9 +79,6 @@ class ClientCore {
   int GetChannelsAmount();
   int GetChannelGroupsAmount();
 
-  // Hands the shows of channel uid for the window to the host request handle, fetching what
-  // the guide cache lacks. False when the channel is unknown (logged).
-  bool UpdateEPGForChannel(void* handle, unsigned int uid, time_t start, time_t end);
 
   // Reads the whole file through the host. False, with data unchanged, when it cannot be
   // read; logs a Warning "Unable to open file '<path>'".
@@ -88,6 +88,50 @@ class ClientCore {
 
   // The local logo file of a TV channel (it need not exist yet).
   std::string GetChannelLogoPath(const Channel& channel) const;
+
+  // ---- Channel catalogue ----
+
+  // Writes channels to "channels.zug" in the user path; an empty table is never written. A
+  // write failure is silent. Takes the client mutex.
+  void SaveChannels();
+  // The stored channel table: the shipped "tv.zug" of the installation path, overlaid by the
+  // channels of "channels.zug" in the user path that have a stream URL. A missing file adds
+  // nothing (Warning); a file that is not a channel table adds nothing either (Error naming
+  // the file). Never throws for bad files.
+  Channels LoadCachedChannels();
+  // When channels is empty: replaces it with the stored table merged with the provider's
+  // station list and playlists, and registers the TV groups. Takes the client mutex.
+  void LoadTVChannels();
+  // Adds the radio channels of the shipped "radio.m3u" (uids from 10000 in file order, each
+  // replacing whatever was stored under its uid) and registers their groups as radio groups.
+  // Takes the client mutex.
+  void LoadRadioChannels();
+  // Writes data to the channel's logo file through the host; a write failure is silent.
+  void SaveChannelLogo(const Channel& channel, const std::string& data);
+  // Downloads the logo of a TV channel whose logo file does not exist yet and saves it; radio
+  // channels and existing files are left alone. A failed download leaves no file, so the next
+  // call tries again. Takes the client mutex; blocks for the download.
+  void UpdateChannelLogo(const Channel& channel);
+
+  // ---- Programme guide ----
+
+  // Answers the host's guide request for channel uid and the window [start, end) (seconds
+  // since the epoch): hands every show of the channel's guide to the host request handle,
+  // after fetching the part of the window the guide cache lacks and, in detailed mode, the
+  // details of coming shows; then rewrites the channel's guide cache. Exceptions of the show
+  // readers are logged here and never leave it. Takes the client mutex. False when the
+  // channel is unknown (logged); true otherwise, radio channels included (they have no guide).
+  bool UpdateEPGForChannel(void* handle, unsigned int uid, time_t start, time_t end);
+  // Fills epg from the guide cache files of every channel; a file that cannot be read is
+  // logged and skipped, and the channel keeps what epg held. Call with the client mutex held,
+  // after the channel table was loaded.
+  void LoadEPG();
+  // userPath/epg/channel_<uid>.zug: the guide cache file of the channel.
+  std::string GetEPGCacheFileName(const Channel& channel) const;
+
+  // How long the guide update thread waits after its start before it switches to detailed
+  // mode, and between two refresh triggers. Read when the thread is created.
+  zu::Time epgUpdateWait = zu::Time::FromSeconds(30);
 
   // An add-on status value: StatusUnknown after construction, StatusOk after Init,
   // StatusNeedRestart after DeInit, StatusPermanentFailure during destruction.
@@ -103,11 +147,12 @@ class ClientCore {
   ChannelGroups channelGroups;
   // The guide table: channel unique id -> the channel's shows.
   std::map<unsigned int, TVShows> epg;
-  // The guide update thread; empty until every channel's guide was requested once.
+  // The guide update thread; empty until every channel's guide was requested once. Written
+  // under the client mutex.
   multi_threading::ThreadPtr epgUpdateThread;
   // Set once by the guide update thread: guide requests then also read show details.
   std::atomic<bool> detailedEpgTriggered{false};
-  // Guide requests served so far.
+  // Guide requests for known channels served so far (client mutex).
   unsigned int epgRequestCount = 0;
   // The client mutex (recursive).
   multi_threading::MutexPtr mutex;
@@ -123,6 +168,24 @@ class ClientCore {
   Host* host = nullptr;
 
  private:
+  // The guide update thread calls the host and sets detailedEpgTriggered.
+  friend class EPGUpdateThread;
+
+  // ---- Channel catalogue ----
+  // Reads the channel table archive at path into table. False, with table unchanged, when the
+  // file cannot be read or is not a channel table (logged).
+  bool ReadChannelTable(const std::string& path, Channels& table);
+  // An informational notification to the host, when one is bound.
+  void NotifyHost(const std::string& text);
+
+  // ---- Programme guide ----
+  // Creates and starts the guide update thread unless it exists or the client is shutting
+  // down. Client mutex held.
+  void StartEPGUpdateThread();
+  // Reads the details of the coming shows of shows that lack them, in order, until one
+  // fails (logged; the rest waits for the next request) or stopping is set.
+  void ReadEPGDetails(const Channel& channel, TVShows& shows);
+
   void InstallLogBridge(Host& host);
   void RemoveLogBridge();
   void CreateCacheDirectory(const std::string& name, const char* failure);

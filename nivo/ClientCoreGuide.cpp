@@ -1,12 +1,94 @@
+// The programme guide of the client: the guide cache, the host's guide requests and the guide
+// update thread.
+
+#include <ctime>
+#include <set>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include <boost/date_time/posix_time/posix_time.hpp>
+
+#include "base/File.h"
+#include "base/FileName.h"
 #include "base/String.h"
+#include "multi_threading/Factory.h"
 #include "multi_threading/ScopedLock.h"
+#include "nivo/CacheArchive.h"
 #include "nivo/ClientCore.h"
+#include "nivo/EPGUpdateThread.h"
+#include "nivo/Host.h"
+#include "nivo/Json.h"
+#include "nivo/JsonReader.h"
 #include "output/Output.h"
 
 namespace zu {
 namespace nivo {
 
-bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t start, time_t end) {
+namespace {
+
+// The local wall-clock time of a calendar time. The provider's show times are local
+// wall-clock times and go back to the host through mktime, so the host's window has to come
+// in the same way for both to meet. Throws std::runtime_error when the time has no local
+// date (or one outside the years 1400 to 9999 that a show time can hold).
+boost::posix_time::ptime LocalTime(time_t time) {
+  struct tm broken = {};
+  if (localtime_r(&time, &broken) != nullptr) {
+    try {
+      return boost::posix_time::ptime_from_tm(broken);
+    } catch (const std::out_of_range&) {
+    }
+  }
+  throw std::runtime_error("could not convert calendar time to local time");
+}
+
+// Runs one call of a show reader; an exception of it is logged as prefix + " (" + its text +
+// ")". False when it failed. A syntax error of a document is reported with its short reason.
+template <class Call>
+bool CallShowReader(const Call& call, const std::string& prefix) {
+  try {
+    call();
+    return true;
+  } catch (const JsonSyntaxError& e) {
+    ZU_ERROR("NivoTV", prefix + " (" + e.Reason() + ")");
+  } catch (const std::exception& e) {
+    ZU_ERROR("NivoTV", prefix + " (" + e.what() + ")");
+  } catch (...) {
+    ZU_ERROR("NivoTV", prefix + " (unknown exception)");
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ClientCore::GetEPGCacheFileName(const Channel& channel) const {
+  return file_name::AddFileNameAndPath(file_name::AddPaths(userPath, "epg"),
+                                       "channel_" + string::ToString(channel.uid) + ".zug");
+}
+
+void ClientCore::LoadEPG() {
+  multi_threading::ScopedLock lock(mutex);
+  ZU_INFO("NivoTV", "Loading EPG from cache ...");
+  for (const auto& entry : channels) {
+    const std::string path = GetEPGCacheFileName(entry.second);
+    if (!file::Exists(path))
+      continue;
+    std::string text;
+    if (!LoadData(path, text))
+      continue;
+    // A broken file (cut short by a crash, or garbage) must not keep the other channels'
+    // guides unloaded; the channel's next guide request overwrites it.
+    try {
+      epg[entry.first] = ReadShowsArchive(text);
+    } catch (const std::exception& e) {
+      ZU_ERROR("NivoTV", "Skipping unreadable EPG cache file '" + path + "' (" + e.what() + ")");
+    }
+  }
+  ZU_INFO("NivoTV", "Loading EPG from cache done.");
+}
+
+bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t startTime,
+                                     time_t endTime) {
   multi_threading::ScopedLock lock(mutex);
   if (channels.empty())
     EnsureChannelsLoaded();
@@ -15,11 +97,91 @@ bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t star
     ZU_ERROR("NivoTV", "Channel with id " + string::ToString(uid) + " not found");
     return false;
   }
-  // Fetching, caching and handing over the channel's shows comes here.
-  (void)handle;
-  (void)start;
-  (void)end;
+  const Channel& channel = found->second;
+
+  ++epgRequestCount;
+  if (epgRequestCount == channels.size())
+    StartEPGUpdateThread();
+
+  if (channel.isRadio)
+    return true;
+
+  // A missing logo is downloaded now; its failure does not affect the guide.
+  UpdateChannelLogo(channel);
+
+  const boost::posix_time::ptime windowStart = LocalTime(startTime);
+  const boost::posix_time::ptime windowEnd = LocalTime(endTime);
+
+  // The cached shows that have not ended before the window; the fetch starts at the latest
+  // cached end, so the cached part of the window is not requested again.
+  const TVShows& cached = epg[uid];
+  TVShows shows;
+  std::set<unsigned int> ids;
+  boost::posix_time::ptime fetchFrom = windowStart;
+  for (const TVShow& show : cached) {
+    if (show.end.is_special())
+      continue;  // no provider show has one; such an entry could never be pruned
+    if (show.end > fetchFrom)
+      fetchFrom = show.end;
+    if (show.end < windowStart || !ids.insert(show.id).second)
+      continue;
+    shows.push_back(show);
+  }
+
+  JsonReader reader(pageReader);
+  TVShows read;
+  CallShowReader([&] { read = reader.ReadShowsOfTVChannel(channel, fetchFrom, windowEnd); },
+                 "Failed reading EPG of " + channel.name);
+  // The provider answers every piece with the shows that overlap it, so a show that runs
+  // across two pieces comes twice, and one the cache holds may come again. The host must get
+  // each show once; the kept copy wins, as it may already have its details.
+  for (TVShow& show : read) {
+    if (ids.insert(show.id).second)
+      shows.push_back(std::move(show));
+  }
+
+  if (detailedEpgTriggered)
+    ReadEPGDetails(channel, shows);
+
+  if (host != nullptr) {
+    for (const TVShow& show : shows)
+      host->TransferEpgEntry(handle, show, channel.number);
+  }
+  SaveData(GetEPGCacheFileName(channel), WriteShowsArchive(shows));
+  epg[uid] = std::move(shows);
   return true;
+}
+
+void ClientCore::ReadEPGDetails(const Channel& channel, TVShows& shows) {
+  const boost::posix_time::ptime now = LocalTime(time(nullptr));
+  JsonReader reader(pageReader);
+  for (TVShow& show : shows) {
+    if (stopping)
+      break;
+    if (show.detailsRead || !(show.start > now))
+      continue;
+    if (!CallShowReader([&] { reader.ReadShowDetails(show); },
+                        "Failed reading detailed EPG of " + channel.name + ":" + show.title))
+      break;
+  }
+}
+
+void ClientCore::StartEPGUpdateThread() {
+  // A request that slips in while the client shuts down must not leave a thread behind that
+  // nobody stops.
+  if (epgUpdateThread || stopping || host == nullptr)
+    return;
+  epgUpdateThread = multi_threading::factory::CreateThread("EPG_UpdateThread", 0,
+                                                           multi_threading::Thread::Normal);
+  if (!epgUpdateThread)
+    return;  // logged by the factory
+  // The table no longer changes once loaded; the thread gets its own copy of the ids so it
+  // never reads the client's table.
+  std::vector<unsigned int> uids;
+  uids.reserve(channels.size());
+  for (const auto& entry : channels)
+    uids.push_back(entry.first);
+  epgUpdateThread->Start(std::make_shared<EPGUpdateThread>(this, std::move(uids), epgUpdateWait));
 }
 
 }  // namespace nivo

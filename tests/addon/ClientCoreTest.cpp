@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "CapturedFd.h"
+#include "ClosedProvider.h"
 #include "FakeHost.h"
 #include "base/File.h"
 #include "base/TempDir.h"
@@ -37,10 +38,12 @@ Channel MakeChannel(unsigned int uid, const std::string& name, bool radio,
 
 class ClientCoreTest : public ::testing::Test {
  protected:
+  ClientCoreTest() { zu_test::PointProviderAtClosedPort(); }
   void Start() { ASSERT_EQ(ClientCore::StatusOk, client.Init(host, dir.Path(), dir / "install")); }
   void AddChannels() {
     client.channels[30] = MakeChannel(30, "Radio Eins", true, {"Radio"});
-    client.channels[10] = MakeChannel(10, "Erste", false, {"News", "news"}, "http://x/l/erste.png");
+    client.channels[10] =
+        MakeChannel(10, "Erste", false, {"News", "news"}, "http://127.0.0.1:9/l/erste.png");
     client.channels[20] = MakeChannel(20, "Zweite", false, {"News"});
     client.channelGroups = {{"News", false}, {"news", false}, {"Radio", true}};
   }
