@@ -24,6 +24,7 @@
 
 #include "provider/Codec.h"
 #include "provider/DocumentWriter.h"
+#include "provider/ExportWriter.h"
 #include "provider/Guide.h"
 
 namespace zu {
@@ -400,7 +401,8 @@ class SampleProvider::Imp {
   Document MakeLogo(const httplib::Request& request, unsigned width, unsigned height) const;
   Document MakeImage(const httplib::Request& request) const;
 
-  // Control path.
+  // Exports for IPTV clients, and the control path.
+  void AddExports(httplib::Server& server);
   void AddControl(httplib::Server& server);
 
   Catalogue catalogue_;
@@ -1061,12 +1063,41 @@ std::unique_ptr<httplib::Server> SampleProvider::Imp::MakeServer() {
   Route(*server, R"(/radio\.m3u)", Endpoint::kRadio, [this](const httplib::Request&, bool) {
     return Document{200, writer_.RadioPlaylist(BaseUrl()), kPlaylistType, BodyKind::kPlaylist};
   });
+  AddExports(*server);
   AddControl(*server);
   server->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
     Log("no document at " + request.target);
     SendError(response, 404, "Not Found");
   });
   return server;
+}
+
+void SampleProvider::Imp::AddExports(httplib::Server& server) {
+  // For generic IPTV clients run side by side with the add-on; no faults or transfer forms
+  // apply to these two.
+  server.Get("/export/playlist.m3u", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_content(ExportWriter(catalogue_, guide_).Playlist(BaseUrl()), kPlaylistType);
+  });
+  server.Get(
+      "/export/xmltv.xml", [this](const httplib::Request& request, httplib::Response& response) {
+        // The guide from `past` days before now to `days` days after it (defaults 1 and 3, the
+        // span a media centre shows by default).
+        std::uint32_t days = 3;
+        std::uint32_t past = 1;
+        if ((request.has_param("days") && !ParseUint32(request.get_param_value("days"), days)) ||
+            (request.has_param("past") && !ParseUint32(request.get_param_value("past"), past)) ||
+            days > 14 || past > 14) {
+          Log("export: days and past must be whole numbers of at most 14");
+          SendError(response, 400, "days and past must be whole numbers of at most 14");
+          return;
+        }
+        CivilSeconds now = NowLocal();
+        response.set_content(
+            ExportWriter(catalogue_, guide_)
+                .Xmltv(BaseUrl(), now - static_cast<CivilSeconds>(past) * kSecondsPerDay,
+                       now + static_cast<CivilSeconds>(days) * kSecondsPerDay),
+            "application/xml");
+      });
 }
 
 void SampleProvider::Imp::AddControl(httplib::Server& server) {

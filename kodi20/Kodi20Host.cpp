@@ -1,0 +1,126 @@
+#include "kodi20/Kodi20Host.h"
+
+#include <algorithm>
+
+#include <kodi/Filesystem.h>
+#include <kodi/General.h>
+
+#include "kodi20/Kodi20Records.h"
+#include "output/Output.h"
+
+namespace zu {
+namespace kodi20 {
+
+namespace {
+
+// Reads go in pieces of this size, so a bogus file length costs no memory.
+const size_t kReadChunkSize = 65536;
+
+}  // namespace
+
+void Kodi20Host::Log(int level, const std::string& text) {
+  const int clamped = std::min(std::max(level, static_cast<int>(ADDON_LOG_DEBUG)),
+                               static_cast<int>(ADDON_LOG_ERROR));
+  kodi::Log(static_cast<ADDON_LOG>(clamped), "%s", text.c_str());
+}
+
+void Kodi20Host::Notify(int kind, const std::string& text) {
+  QueueMsg type = QUEUE_INFO;
+  if (kind == NotifyWarning)
+    type = QUEUE_WARNING;
+  else if (kind == NotifyError)
+    type = QUEUE_ERROR;
+  // An empty header shows the add-on's name.
+  kodi::QueueNotification(type, "", text);
+}
+
+bool Kodi20Host::ReadFile(const std::string& path, std::string& out) {
+  kodi::vfs::CFile file;
+  if (!file.OpenFile(path, 0))
+    return false;
+  const int64_t length = file.GetLength();
+  std::string data;
+  std::string chunk(kReadChunkSize, '\0');
+  bool failed = false;
+  while (length < 0 || static_cast<uint64_t>(data.size()) < static_cast<uint64_t>(length)) {
+    size_t wanted = chunk.size();
+    if (length >= 0)
+      wanted = static_cast<size_t>(
+          std::min<uint64_t>(wanted, static_cast<uint64_t>(length) - data.size()));
+    const ssize_t got = file.Read(&chunk[0], wanted);
+    if (got < 0) {
+      failed = true;
+      break;
+    }
+    if (got == 0)
+      break;
+    data.append(chunk.data(), static_cast<size_t>(got));
+  }
+  file.Close();
+  if (failed ||
+      (length >= 0 && static_cast<uint64_t>(data.size()) != static_cast<uint64_t>(length))) {
+    ZU_ERROR("NivoTV", "Failed reading file '" + path + "': got " + std::to_string(data.size()) +
+                           " of " + std::to_string(length) + " bytes");
+    return false;
+  }
+  out.swap(data);
+  return true;
+}
+
+bool Kodi20Host::WriteFile(const std::string& path, const std::string& data) {
+  kodi::vfs::CFile file;
+  if (!file.OpenFileForWrite(path, true))
+    return false;
+  size_t written = 0;
+  while (written < data.size()) {
+    const ssize_t done = file.Write(data.data() + written, data.size() - written);
+    if (done <= 0)
+      break;
+    written += static_cast<size_t>(done);
+  }
+  file.Close();
+  if (written != data.size()) {
+    ZU_ERROR("NivoTV", "Failed writing file '" + path + "': wrote " + std::to_string(written) +
+                           " of " + std::to_string(data.size()) + " bytes");
+    return false;
+  }
+  return true;
+}
+
+void Kodi20Host::TransferChannel(void* handle, const nivo::Channel& channel,
+                                 const std::string& iconPath) {
+  if (handle != nullptr)
+    static_cast<kodi::addon::PVRChannelsResultSet*>(handle)->Add(MakeChannel(channel, iconPath));
+}
+
+void Kodi20Host::TransferChannelGroup(void* handle, const std::string& name, bool isRadio) {
+  if (handle != nullptr)
+    static_cast<kodi::addon::PVRChannelGroupsResultSet*>(handle)->Add(
+        MakeChannelGroup(name, isRadio));
+}
+
+void Kodi20Host::TransferChannelGroupMember(void* handle, const std::string& group,
+                                            unsigned int uid, unsigned int number) {
+  if (handle != nullptr)
+    static_cast<kodi::addon::PVRChannelGroupMembersResultSet*>(handle)->Add(
+        MakeChannelGroupMember(group, uid, number));
+}
+
+void Kodi20Host::TransferEpgEntry(void* handle, const nivo::TVShow& show, unsigned int) {
+  const EpgRequest* request = static_cast<const EpgRequest*>(handle);
+  if (request != nullptr && request->results != nullptr)
+    request->results->Add(MakeEpgTag(show, request->channelUid));
+}
+
+void Kodi20Host::TriggerEpgUpdate(unsigned int uid) {
+  if (kodi::addon::CInstancePVRClient* instance = instance_.load())
+    instance->TriggerEpgUpdate(uid);
+}
+
+void Kodi20Host::TriggerTimerUpdate() {
+  if (kodi::addon::CInstancePVRClient* instance = instance_.load())
+    instance->TriggerTimerUpdate();
+}
+
+}  // namespace kodi20
+}  // namespace zu

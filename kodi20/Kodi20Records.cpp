@@ -1,0 +1,61 @@
+#include "kodi20/Kodi20Records.h"
+
+#include <boost/date_time/posix_time/conversion.hpp>
+
+namespace zu {
+namespace kodi20 {
+
+time_t ToKodiTime(const boost::posix_time::ptime& time) {
+  if (time.is_special())
+    return 0;
+  struct tm broken = boost::posix_time::to_tm(time);
+  broken.tm_isdst = -1;
+  return mktime(&broken);
+}
+
+kodi::addon::PVRChannel MakeChannel(const nivo::Channel& channel, const std::string& iconPath) {
+  kodi::addon::PVRChannel record;
+  record.SetUniqueId(channel.uid);
+  record.SetIsRadio(channel.isRadio);
+  record.SetChannelNumber(channel.number);
+  record.SetChannelName(channel.name);
+  record.SetIconPath(iconPath);
+  return record;
+}
+
+kodi::addon::PVRChannelGroup MakeChannelGroup(const std::string& name, bool isRadio) {
+  kodi::addon::PVRChannelGroup record;
+  record.SetGroupName(name);
+  record.SetIsRadio(isRadio);
+  record.SetPosition(0);
+  return record;
+}
+
+kodi::addon::PVRChannelGroupMember MakeChannelGroupMember(const std::string& group,
+                                                          unsigned int uid, unsigned int number) {
+  kodi::addon::PVRChannelGroupMember record;
+  record.SetGroupName(group);
+  record.SetChannelUniqueId(uid);
+  record.SetChannelNumber(number);
+  return record;
+}
+
+kodi::addon::PVREPGTag MakeEpgTag(const nivo::TVShow& show, unsigned int channelUid) {
+  kodi::addon::PVREPGTag tag;
+  tag.SetUniqueBroadcastId(show.id);
+  tag.SetUniqueChannelId(channelUid);
+  tag.SetTitle(show.title);
+  tag.SetStartTime(ToKodiTime(show.start));
+  tag.SetEndTime(ToKodiTime(show.end));
+  tag.SetPlotOutline(show.subTitle);
+  tag.SetPlot(show.description);
+  tag.SetYear(static_cast<int>(show.year));
+  tag.SetIconPath(show.image);
+  tag.SetGenreType(EPG_GENRE_USE_STRING);
+  tag.SetGenreSubType(0);
+  tag.SetGenreDescription(show.genreText);
+  return tag;
+}
+
+}  // namespace kodi20
+}  // namespace zu

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "kodi20/check/KodiHome.h"
+#include "kodi20/check/KodiSession.h"
+#include "kodi20/check/LineupSource.h"
+
+namespace zu {
+namespace kodi20 {
+namespace check {
+
+// One real-host run: a fresh Kodi home with one PVR add-on, Kodi under a virtual display, the
+// checks of what Kodi lists against the lineup, the timings, and optionally a screenshot of
+// the TV guide, a played channel and a restart with the source stopped. Every wait is
+// bounded; every failed check is recorded and the run goes on where that makes sense.
+class CheckRun {
+ public:
+  struct Options {
+    std::string addonId;         // the PVR add-on under test
+    std::string addonDirectory;  // copied into the home; empty: a system add-on
+    Settings addonSettings;      // its settings.xml
+    std::vector<std::pair<std::string, std::string>> environment;  // for Kodi
+    std::string kodiBinary = "/usr/lib/x86_64-linux-gnu/kodi/kodi.bin";
+    std::string outputDirectory;  // artifacts of this run; emptied first
+    bool screenshot = false;
+    bool play = false;
+    bool offlineRestart = false;
+    std::chrono::milliseconds readyBound{std::chrono::seconds(90)};
+    std::chrono::milliseconds channelBound{std::chrono::seconds(120)};
+    std::chrono::milliseconds guideBound{std::chrono::seconds(240)};
+    std::chrono::milliseconds quitBound{std::chrono::seconds(60)};
+    // For the groups and for the sampled guides (together), once the channels are there.
+    std::chrono::milliseconds checkBound{std::chrono::seconds(60)};
+    // For the stream request of a played channel.
+    std::chrono::milliseconds playBound{std::chrono::seconds(30)};
+  };
+
+  struct Result {
+    std::vector<std::string> failures;
+    double secondsToChannels = -1;   // start to every channel listed as expected
+    double secondsToLastGuide = -1;  // start to the last TV channel's guide in Kodi
+    long peakResidentKb = 0;         // Kodi's, over the first session
+    std::vector<std::string> artifacts;
+  };
+
+  CheckRun(Options options, LineupSource& source);
+
+  // Runs everything; the result tells what failed.
+  Result Run();
+
+ private:
+  // One Kodi session; online false: the source is stopped and only caches can serve.
+  void Session(VirtualDisplay& display, bool online);
+  void CheckChannels(KodiSession& kodi, bool online);
+  void CheckGroups(KodiSession& kodi);
+  // Waits for the last TV channel's guide; false (recorded) when it does not come.
+  bool WaitForLastGuide(KodiSession& kodi, bool online);
+  void CheckGuide(KodiSession& kodi);
+  void TakeScreenshot(KodiSession& kodi, const std::string& name);
+  void Play(KodiSession& kodi);
+  void Fail(const std::string& text);
+  void Note(const std::string& text);
+  int KodiChannelId(const std::string& name) const;
+  void WriteResult() const;
+
+  Options options_;
+  LineupSource& source_;
+  KodiHome home_;
+  int port_ = 0;
+  Result result_;
+  std::vector<std::pair<std::string, int>> kodiChannels_;  // name -> Kodi's channel id
+};
+
+}  // namespace check
+}  // namespace kodi20
+}  // namespace zu

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zu {
+namespace kodi20 {
+namespace check {
+
+// One entry of a channel's guide; times in seconds since 1970-01-01 UTC.
+struct LineupShow {
+  std::string title;
+  // The title with the provider's character references resolved, when that differs: a
+  // client may show either (the NivoTV add-on resolves them once it has read the details).
+  std::string plainTitle;
+  std::int64_t start = 0;
+  std::int64_t end = 0;
+};
+
+// A channel as Kodi must show it.
+struct LineupChannel {
+  std::string id;  // the guide's channel id (tvg-id)
+  unsigned number = 0;
+  std::string name;
+  bool radio = false;
+  std::vector<std::string> groups;
+  std::string streamPath;  // the path the player requests from the provider
+  std::string logoPath;    // the path of the channel's logo at the provider
+  // In time order, without gaps or overlaps; filled by the fixture only (see
+  // LineupSource::ShowsOf).
+  std::vector<LineupShow> shows;
+};
+
+// What the provider offers, and so what Kodi must end up listing: the channels in number
+// order with their groups and guides.
+struct Lineup {
+  std::vector<LineupChannel> channels;
+
+  // The group names of TV or radio channels, in the order first seen. A name that TV and
+  // radio channels share is a TV group only: a client registers the TV groups first and a
+  // group has one kind.
+  std::vector<std::string> Groups(bool radio) const;
+  // The channels of the kind in number order.
+  std::vector<const LineupChannel*> Channels(bool radio) const;
+};
+
+// A small hand-made lineup for proving the harness without the sample provider: six TV
+// channels in two groups, two radio channels, and shows of 20 to 110 minutes from a day
+// before now to three days after it. Titles carry characters that need escaping.
+Lineup FixtureLineup(std::int64_t now);
+
+// The lineup as an M3U playlist in the form IPTV clients read: per channel an "#EXTINF" line
+// with tvg-id, tvg-name, tvg-chno, group-title (groups joined by ';'), tvg-logo and, for radio,
+// radio="true", then the stream URL (baseUrl + streamPath).
+std::string LineupPlaylist(const Lineup& lineup, const std::string& baseUrl);
+// The lineup's guide as an XMLTV document.
+std::string LineupXmltv(const Lineup& lineup);
+// "YYYYmmddHHMMSS +0000".
+std::string XmltvTime(std::int64_t utcSeconds);
+
+}  // namespace check
+}  // namespace kodi20
+}  // namespace zu

@@ -1,0 +1,84 @@
+// The client core as a host sees it when it starts from its caches with the provider gone:
+// what the Kodi 20 add-on's restart without a network relies on.
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "addon/FakeHost.h"
+#include "base/TempDir.h"
+#include "multi_threading/ScopedLock.h"
+#include "provider/Catalogue.h"
+#include "provider/SampleProvider.h"
+
+namespace {
+
+using zu::nivo::ClientCore;
+using zu_test::FakeClient;
+using zu_test::FakeHost;
+
+std::set<std::string> Members(FakeHost& host, FakeClient& client, const std::string& group) {
+  int handle = 0;
+  client.GetChannelGroupMembers(&handle, group);
+  std::set<std::string> uids;
+  for (const FakeHost::Transfer& transfer : host.Transfers()) {
+    if (transfer.handle == &handle && transfer.kind == "member")
+      uids.insert(std::to_string(transfer.uid));
+  }
+  return uids;
+}
+
+TEST(CachedStartTest, AGroupSharedByTvAndRadioStaysATvGroup) {
+  zu::provider::Catalogue catalogue;
+  std::string error;
+  ASSERT_TRUE(zu::provider::Catalogue::Generate(3, 0, catalogue, error)) << error;
+  const std::string shared = catalogue.Stations()[0].channelGroup;
+  zu::provider::SampleProvider::Options options;
+  options.log = [](const std::string&) {};
+  zu::provider::SampleProvider provider(catalogue, options);
+  ASSERT_TRUE(provider.Start());
+  const std::string endpoint = "127.0.0.1:" + std::to_string(provider.Port());
+  ::setenv("NIVOTV_SERVICE_HOST", endpoint.c_str(), 1);
+  ::setenv("NIVOTV_GUIDE_HOST", endpoint.c_str(), 1);
+
+  zu_test::TempDir dir;
+  FakeHost host;
+  // A radio section named like the first station's TV group.
+  host.PutFile(dir / "install/radio.m3u",
+               "#EXTM3U\n## " + shared + "\n#EXTINF:-1,Radio Shared\nhttp://r/1\n");
+  std::set<std::string> online;
+  {
+    FakeClient client(host);
+    zu::multi_threading::ScopedLock lock(client.mutex);
+    ASSERT_EQ(ClientCore::StatusOk, client.Init(host, dir / "user", dir / "install"));
+    client.EnsureChannelsLoaded();
+    ASSERT_EQ(4u, client.channels.size());
+    ASSERT_EQ(1u, client.channelGroups.count(shared));
+    EXPECT_FALSE(client.channelGroups.at(shared));
+    online = Members(host, client, shared);
+    client.DeInit();
+  }
+  EXPECT_EQ(online.count(std::to_string(catalogue.Stations()[0].uid)), 1u);
+  ASSERT_FALSE(host.File(dir / "user/channels.zug").empty());
+
+  // The provider is gone: the same table comes from the cache, with the same group kinds.
+  provider.Stop();
+  FakeHost offlineHost;
+  offlineHost.PutFile(dir / "install/radio.m3u", host.File(dir / "install/radio.m3u"));
+  offlineHost.PutFile(dir / "user/channels.zug", host.File(dir / "user/channels.zug"));
+  FakeClient client(offlineHost);
+  zu::multi_threading::ScopedLock lock(client.mutex);
+  ASSERT_EQ(ClientCore::StatusOk, client.Init(offlineHost, dir / "user", dir / "install"));
+  client.EnsureChannelsLoaded();
+  ASSERT_EQ(4u, client.channels.size());
+  ASSERT_EQ(1u, client.channelGroups.count(shared));
+  EXPECT_FALSE(client.channelGroups.at(shared));
+  EXPECT_EQ(online, Members(offlineHost, client, shared));
+  client.DeInit();
+}
+
+}  // namespace
