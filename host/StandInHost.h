@@ -24,6 +24,9 @@ struct HostOptions {
   std::string hostBase;
   // The host log file (appended to); empty means "host.log" in the user path.
   std::string logPath;
+  // Errors and notifications also go to standard error, as a headless host shows them. A
+  // caller that shows them itself turns this off; the log file and the records keep them.
+  bool echoToStandardError = true;
 };
 
 // Why a load failed.

@@ -3,167 +3,32 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "host/StandInHost.h"
+#include "host/driver/DriverContext.h"
+#include "host/driver/TextTable.h"
 
 namespace zu {
 namespace host {
 namespace {
 
-using Json = nlohmann::ordered_json;
+using Context = DriverContext;
 
-// A readable table: a header line, then the rows, columns padded to their widest cell.
-class TextTable {
- public:
-  explicit TextTable(std::vector<std::string> headers) : headers_(std::move(headers)) {}
-  void Add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
-  void Print(std::ostream& out) const {
-    std::vector<size_t> widths(headers_.size(), 0);
-    for (size_t c = 0; c < headers_.size(); ++c)
-      widths[c] = headers_[c].size();
-    for (const auto& row : rows_)
-      for (size_t c = 0; c < row.size() && c < widths.size(); ++c)
-        widths[c] = std::max(widths[c], row[c].size());
-    PrintRow(out, headers_, widths);
-    for (const auto& row : rows_)
-      PrintRow(out, row, widths);
-  }
+}  // namespace
 
- private:
-  static void PrintRow(std::ostream& out, const std::vector<std::string>& row,
-                       const std::vector<size_t>& widths) {
-    std::string line;
-    for (size_t c = 0; c < row.size() && c < widths.size(); ++c) {
-      line += row[c];
-      if (c + 1 < row.size())
-        line += std::string(widths[c] - row[c].size() + 2, ' ');
-    }
-    out << line << "\n";
-  }
-
-  std::vector<std::string> headers_;
-  std::vector<std::vector<std::string>> rows_;
-};
-
-// What every command works with.
-struct Context {
-  const DriverOptions& options;
-  StandInHost& host;
-  std::ostream& out;
-  std::ostream& err;
-  Json document;
-};
-
-std::string LocalTime(time_t when) {
-  struct tm local;
-  if (localtime_r(&when, &local) == nullptr)
-    return std::to_string(when);
-  char text[32];
-  strftime(text, sizeof(text), "%Y-%m-%d %H:%M", &local);
-  return text;
-}
-
-std::string YesNo(bool value) {
-  return value ? "yes" : "no";
-}
-
-// At most length characters (of UTF-8 text), "..." marking a cut.
-std::string Shorten(const std::string& text, size_t length) {
-  size_t characters = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++characters > length)
-      return text.substr(0, i) + "...";
-  }
-  return text;
-}
-
-Json Result(int result) {
-  return Json{{"value", result}, {"name", PvrErrorName(result)}};
-}
-
-Json ToJson(const Channel& channel) {
-  return Json{{"uid", channel.uid},
-              {"number", channel.number},
-              {"subNumber", channel.subNumber},
-              {"name", channel.name},
-              {"radio", channel.isRadio},
-              {"streamUrl", channel.streamUrl},
-              {"iconPath", channel.iconPath},
-              {"inputFormat", channel.inputFormat},
-              {"encryptionSystem", channel.encryptionSystem},
-              {"hidden", channel.isHidden}};
-}
-
-Json ToJson(const ChannelGroup& group) {
-  return Json{{"name", group.name}, {"radio", group.isRadio}, {"position", group.position}};
-}
-
-Json ToJson(const GroupMember& member) {
-  return Json{{"group", member.groupName},
-              {"channelUid", member.channelUid},
-              {"channelNumber", member.channelNumber}};
-}
-
-Json ToJson(const Timer& timer) {
-  return Json{{"clientIndex", timer.clientIndex},
-              {"channelUid", timer.clientChannelUid},
-              {"start", static_cast<long long>(timer.startTime)},
-              {"end", static_cast<long long>(timer.endTime)},
-              {"state", timer.state},
-              {"stateName", TimerStateName(timer.state)},
-              {"title", timer.title},
-              {"summary", timer.summary},
-              {"epgUid", timer.epgUid}};
-}
-
-Json ToJson(const EpgEntry& entry) {
-  return Json{{"broadcastId", entry.broadcastId},
-              {"title", entry.title},
-              {"start", static_cast<long long>(entry.startTime)},
-              {"end", static_cast<long long>(entry.endTime)},
-              {"channelNumber", entry.channelNumber},
-              {"plotOutline", entry.plotOutline},
-              {"plot", entry.plot},
-              {"originalTitle", entry.originalTitle},
-              {"cast", entry.cast},
-              {"director", entry.director},
-              {"writer", entry.writer},
-              {"year", entry.year},
-              {"imdbNumber", entry.imdbNumber},
-              {"iconPath", entry.iconPath},
-              {"genreType", entry.genreType},
-              {"genreSubType", entry.genreSubType},
-              {"genreDescription", entry.genreDescription},
-              {"firstAired", static_cast<long long>(entry.firstAired)},
-              {"parentalRating", entry.parentalRating},
-              {"starRating", entry.starRating},
-              {"notify", entry.notify},
-              {"seriesNumber", entry.seriesNumber},
-              {"episodeNumber", entry.episodeNumber},
-              {"episodePartNumber", entry.episodePartNumber},
-              {"episodeName", entry.episodeName},
-              {"flags", entry.flags}};
-}
-
-template <class T>
-Json ToJsonList(const std::vector<T>& entries) {
-  Json list = Json::array();
-  for (const T& entry : entries)
-    list.push_back(ToJson(entry));
-  return list;
-}
-
-// Tells the user about an error answer; the exit code to use.
-int Answer(Context& context, const char* call, int result) {
+int Answer(DriverContext& context, const char* call, int result) {
   if (result == PVR_ERROR_NO_ERROR)
     return kExitSuccess;
   context.err << call << " answered " << result << " (" << PvrErrorName(result) << ")\n";
   return kExitCallFailed;
 }
+
+namespace {
 
 void PrintChannels(Context& context, const std::vector<Channel>& channels) {
   TextTable table({"UID", "NUMBER", "NAME", "RADIO", "STREAM URL", "ICON"});
@@ -314,8 +179,9 @@ int Members(Context& context) {
   return Answer(context, "GetChannelGroupMembers", result);
 }
 
-// All channels, TV first; false after telling the user when the add-on answered an error.
-bool AllChannels(Context& context, std::vector<Channel>& all, std::vector<Channel>& radio) {
+}  // namespace
+
+bool AllChannels(DriverContext& context, std::vector<Channel>& all, std::vector<Channel>& radio) {
   PVR_ERROR tvResult = context.host.GetChannels(false, all);
   PVR_ERROR radioResult = context.host.GetChannels(true, radio);
   all.insert(all.end(), radio.begin(), radio.end());
@@ -329,6 +195,8 @@ bool AllChannels(Context& context, std::vector<Channel>& all, std::vector<Channe
 time_t WindowStart(const DriverOptions& options) {
   return options.haveFrom ? options.from : time(nullptr);
 }
+
+namespace {
 
 int Guide(Context& context) {
   unsigned long uid = std::stoul(context.options.arguments[0]);
@@ -458,106 +326,6 @@ int Signal(Context& context) {
   return Answer(context, "SignalStatus", result);
 }
 
-int Session(Context& context) {
-  using Clock = std::chrono::steady_clock;
-  const DriverOptions& options = context.options;
-  StandInHost& host = context.host;
-  bool json = options.json;
-  Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.duration);
-
-  std::vector<Channel> all;
-  std::vector<Channel> radio;
-  if (!AllChannels(context, all, radio))
-    return kExitCallFailed;
-  std::map<unsigned int, Channel> byUid;
-  for (const Channel& channel : all)
-    byUid[channel.uid] = channel;
-  if (!json)
-    context.out << "channels: " << all.size() - radio.size() << " TV, " << radio.size()
-                << " radio\n";
-
-  Json groupsJson = Json::array();
-  for (bool groupRadio : {false, true}) {
-    std::vector<ChannelGroup> groups;
-    host.GetChannelGroups(groupRadio, groups);
-    for (const ChannelGroup& group : groups) {
-      std::vector<GroupMember> members;
-      PVR_ERROR result = host.GetChannelGroupMembers(group, members);
-      groupsJson.push_back({{"name", group.name},
-                            {"radio", group.isRadio},
-                            {"members", members.size()},
-                            {"result", Result(result)}});
-      if (!json)
-        context.out << "group \"" << group.name << "\"" << (group.isRadio ? " (radio)" : "") << ": "
-                    << members.size() << " members\n";
-    }
-  }
-
-  auto askGuide = [&](const Channel& channel, Json& list) {
-    time_t start = WindowStart(options);
-    time_t end = start + options.hours * 3600;
-    std::vector<EpgEntry> entries;
-    PVR_ERROR result = host.GetEpg(channel, start, end, entries);
-    list.push_back(
-        {{"channel", channel.uid}, {"entries", entries.size()}, {"result", Result(result)}});
-    if (!json)
-      context.out << "guide of " << channel.uid << " " << channel.name << ": " << entries.size()
-                  << " entries (" << PvrErrorName(result) << ")\n";
-  };
-  Json guideJson = Json::array();
-  for (const Channel& channel : all)
-    askGuide(channel, guideJson);
-
-  // Answer the add-on's guide refresh requests until the time is up or enough were answered.
-  Json triggersJson = Json::array();
-  long answered = 0;
-  long unknown = 0;
-  while (options.triggers == 0 || answered < options.triggers) {
-    Clock::time_point now = Clock::now();
-    if (now >= deadline)
-      break;
-    auto bound = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-    std::optional<Trigger> trigger = host.TakeTrigger(TriggerKind::EpgUpdate, bound);
-    if (!trigger)
-      break;
-    auto channel = byUid.find(trigger->channelUid);
-    if (channel == byUid.end()) {
-      ++unknown;
-      context.err << "guide refresh requested for the unknown channel " << trigger->channelUid
-                  << "\n";
-      continue;
-    }
-    if (!json)
-      context.out << "refresh requested: ";
-    askGuide(channel->second, triggersJson);
-    ++answered;
-  }
-
-  size_t otherTriggers = 0;
-  for (const Trigger& trigger : host.Triggers())
-    otherTriggers += trigger.kind != TriggerKind::EpgUpdate ? 1 : 0;
-  int exit = kExitSuccess;
-  if (options.triggers != 0 && answered < options.triggers) {
-    context.err << "only " << answered << " of " << options.triggers
-                << " guide refresh triggers arrived within " << options.duration << " s\n";
-    exit = kExitCallFailed;
-  }
-  if (json) {
-    context.document["channels"] = {{"tv", all.size() - radio.size()}, {"radio", radio.size()}};
-    context.document["groups"] = groupsJson;
-    context.document["guide"] = guideJson;
-    context.document["refreshes"] = triggersJson;
-    context.document["unknownChannelTriggers"] = unknown;
-    context.document["otherTriggers"] = otherTriggers;
-  } else {
-    context.out << "answered " << answered << " guide refresh triggers";
-    if (unknown > 0)
-      context.out << ", " << unknown << " for unknown channels";
-    context.out << "; " << otherTriggers << " other triggers\n";
-  }
-  return exit;
-}
-
 }  // namespace
 
 int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err) {
@@ -566,6 +334,13 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
   hostOptions.userPath = options.userPath;
   hostOptions.hostBase = options.hostBase;
   hostOptions.logPath = options.logPath;
+  // A session shows the add-on's errors and notifications in its own flow; they still reach
+  // the log.
+  const bool session = options.command == "session";
+  hostOptions.echoToStandardError = !session;
+  if (session && !options.json)
+    out << "\n== Starting the add-on\n" << std::flush;
+  const auto started = std::chrono::steady_clock::now();
   LoadFailure failure;
   StandInHostPtr host = StandInHost::Load(hostOptions, failure);
   if (!host) {
@@ -581,9 +356,13 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
     }
     return kExitLoadFailed;
   }
-  err << "host log: " << host->LogPath() << "\n";
+  // A readable session prints the log path among its first lines.
+  if (!session || options.json)
+    err << "host log: " << host->LogPath() << "\n";
 
-  Context context{options, *host, out, err, Json::object()};
+  Context context{options, *host, out, err, Json::object(), started, 0, false};
+  context.loadSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   context.document["command"] = options.command;
   context.document["userPath"] = host->UserPath();
   context.document["log"] = host->LogPath();
@@ -604,14 +383,22 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
   else if (command == "signal")
     exit = Signal(context);
   else if (command == "session")
-    exit = Session(context);
+    exit = RunSession(context);
 
   // Destroy before reporting, so that problems found at the end are counted.
-  host->Destroy();
+  if (!context.destroyed)
+    host->Destroy();
   size_t hostErrors = host->HostErrors();
-  if (options.json) {
-    context.document["hostErrors"] = hostErrors;
+  context.document["hostErrors"] = hostErrors;
+  if (options.json)
     out << context.document.dump(2) << "\n";
+  if (!options.jsonOut.empty()) {
+    std::ofstream file(options.jsonOut, std::ios::trunc);
+    file << context.document.dump(2) << "\n";
+    if (!file.flush()) {
+      err << "nivotv-host: cannot write " << options.jsonOut << "\n";
+      exit = std::max(exit, static_cast<int>(kExitCallFailed));
+    }
   }
   if (hostErrors > 0)
     err << "nivotv-host: " << hostErrors << " problems with the add-on's conduct; see "

@@ -198,7 +198,7 @@ Recorder::Request::~Request() {
   recorder_.requests_.erase(&handle_);
 }
 
-Recorder::Recorder(const std::string& logPath) : logPath_(logPath) {
+Recorder::Recorder(const std::string& logPath, bool echo) : logPath_(logPath), echo_(echo) {
   logFile_ = fopen(logPath.c_str(), "ae");
   if (logFile_ == nullptr)
     openError_ = errno;
@@ -239,7 +239,7 @@ void Recorder::WriteLine(int level, const std::string& text, bool fromHost) {
             fromHost ? "[host] " : "", text.c_str());
     fflush(logFile_);
   }
-  if (level == ADDON_LOG_ERROR)
+  if (level == ADDON_LOG_ERROR && echo_)
     fprintf(stderr, "ERROR: %s%s\n", fromHost ? "[host] " : "", text.c_str());
 }
 
@@ -329,7 +329,8 @@ void Recorder::Notify(void* context, void* cb, int kind, const char* text) {
                                              std::to_string(kind));
   self->notifications_.push_back(Notification{kind, message});
   // Shown the way a headless host can: on standard error, and in the log.
-  fprintf(stderr, "notification (%s): %s\n", NotificationKindName(kind).c_str(), message.c_str());
+  if (self->echo_)
+    fprintf(stderr, "notification (%s): %s\n", NotificationKindName(kind).c_str(), message.c_str());
   self->WriteLine(ADDON_LOG_NOTICE, "notification (" + NotificationKindName(kind) + "): " + message,
                   true);
   self->changed_.notify_all();

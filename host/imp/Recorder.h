@@ -56,8 +56,9 @@ class Recorder {
     Collection collection_;
   };
 
-  // Appends to the log file at logPath; Open() tells whether it could be opened.
-  explicit Recorder(const std::string& logPath);
+  // Appends to the log file at logPath; Open() tells whether it could be opened. echo: errors
+  // and notifications are also written to standard error.
+  Recorder(const std::string& logPath, bool echo);
   ~Recorder();
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
@@ -118,6 +119,7 @@ class Recorder {
   std::string logPath_;
   FILE* logFile_ = nullptr;
   int openError_ = 0;
+  bool echo_ = true;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

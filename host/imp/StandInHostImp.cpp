@@ -158,7 +158,7 @@ bool StandInHostImp::Open(const HostOptions& options, LoadFailure& failure) {
   hostBase_ = AbsolutePath(options.hostBase);
   logPath_ = options.logPath.empty() ? userPath_ + "/host.log" : AbsolutePath(options.logPath);
 
-  recorder_.reset(new Recorder(logPath_));
+  recorder_.reset(new Recorder(logPath_, options.echoToStandardError));
   if (!recorder_->Open(error)) {
     failure.message = error;
     return false;
