@@ -154,6 +154,9 @@ TEST(SocketServer, RegistrationsAreKeptInOrderAndRemovedFirstFirst) {
 
   ASSERT_TRUE(server->AddSocket(pair.accepted, first));
   ASSERT_TRUE(server->AddSocket(pair.accepted, second));
+  // Both registrations must be in place before the byte arrives: a pass that still watched
+  // only the first would hand it to the first alone.
+  Barrier(server);
   ASSERT_EQ(pair.client->SendBytes("x", 1), 1u);
   // Both registrations see the readable socket.
   EXPECT_TRUE(WaitFor([&]() { return first->Calls() > 0 && second->Calls() > 0; }));
