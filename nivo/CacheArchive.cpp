@@ -4,12 +4,13 @@
 #include <sstream>
 
 #include <boost/archive/archive_exception.hpp>
-#include <boost/archive/text_oarchive.hpp>
 #include <boost/serialization/map.hpp>
 #include <boost/serialization/utility.hpp>
 #include <boost/serialization/vector.hpp>
 
 #include "nivo/imp/CacheIArchive.h"
+#include "nivo/imp/CacheTextReader.h"
+#include "nivo/imp/CacheTextWriter.h"
 
 namespace zu {
 namespace nivo {
@@ -19,22 +20,6 @@ namespace {
 const char kSignature[] = "serialization::archive";
 // The archive version the stored layout carries, whatever the boost library writes by default.
 const unsigned int kArchiveVersion = 13;
-
-template <class Root>
-std::string WriteArchive(const Root& root) {
-  std::ostringstream out;
-  // Numbers must not pick up grouping or other habits of a global locale the host may set.
-  out.imbue(std::locale::classic());
-  boost::archive::text_oarchive archive(out, boost::archive::no_header);
-  const std::string signature(kSignature);
-  archive << signature;
-  const boost::archive::library_version_type version(kArchiveVersion);
-  archive << version;
-  archive << root;
-  // Taken before the archive's destructor appends a line end: the stored text ends with the
-  // last token.
-  return out.str();
-}
 
 template <class Root>
 void ReadArchive(const std::string& text, Root& root) {
@@ -84,24 +69,38 @@ void ReadArchive(const std::string& text, Root& root) {
 }  // namespace
 
 std::string WriteChannelsArchive(const Channels& channels) {
-  return WriteArchive(channels);
+  return imp::CacheTextWriter::Write(channels);
 }
 
 Channels ReadChannelsArchive(const std::string& text) {
   Channels channels;
-  ReadArchive(text, channels);
+  if (!imp::CacheTextReader::Read(text, channels))
+    imp::ReadThroughArchive(text, channels);
   return channels;
 }
 
 std::string WriteShowsArchive(const TVShows& shows) {
-  return WriteArchive(shows);
+  return imp::CacheTextWriter::Write(shows);
 }
 
 TVShows ReadShowsArchive(const std::string& text) {
   TVShows shows;
-  ReadArchive(text, shows);
+  if (!imp::CacheTextReader::Read(text, shows))
+    imp::ReadThroughArchive(text, shows);
   return shows;
 }
+
+namespace imp {
+
+void ReadThroughArchive(const std::string& text, Channels& channels) {
+  ReadArchive(text, channels);
+}
+
+void ReadThroughArchive(const std::string& text, TVShows& shows) {
+  ReadArchive(text, shows);
+}
+
+}  // namespace imp
 
 }  // namespace nivo
 }  // namespace zu

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <ctime>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,6 @@ class ClientCore {
   int GetChannelsAmount();
   int GetChannelGroupsAmount();
 
-
   // Reads the whole file through the host. False, with data unchanged, when it cannot be
   // read; logs a Warning "Unable to open file '<path>'".
   bool LoadData(const std::string& path, std::string& data);
@@ -132,6 +132,10 @@ class ClientCore {
   // How long the guide update thread waits after its start before it switches to detailed
   // mode, and between two refresh triggers. Read when the thread is created.
   zu::Time epgUpdateWait = zu::Time::FromSeconds(30);
+  // How long one guide request may spend reading show details: once a details request ends
+  // after that much time, the remaining shows wait for the next guide request. At least one
+  // show is read per request. Read by every guide request.
+  zu::Time epgDetailsBudget = zu::Time::FromSeconds(30);
 
   // An add-on status value: StatusUnknown after construction, StatusOk after Init,
   // StatusNeedRestart after DeInit, StatusPermanentFailure during destruction.
@@ -179,11 +183,17 @@ class ClientCore {
   void NotifyHost(const std::string& text);
 
   // ---- Programme guide ----
+  // The name of a channel's guide cache file in the directory "epg".
+  static std::string EPGCacheFileName(unsigned int uid);
+  // The names of the entries of the directory "epg"; false when it cannot be listed.
+  bool ListEPGCacheFiles(std::set<std::string>& names) const;
   // Creates and starts the guide update thread unless it exists or the client is shutting
   // down. Client mutex held.
   void StartEPGUpdateThread();
   // Reads the details of the coming shows of shows that lack them, in order, until one
-  // fails (logged; the rest waits for the next request) or stopping is set.
+  // fails with an exception (logged), the pass has taken epgDetailsBudget, or stopping is set;
+  // the rest waits for the next request. A page that does not come is logged by the reader
+  // and its show is tried again with the next request.
   void ReadEPGDetails(const Channel& channel, TVShows& shows);
 
   void InstallLogBridge(Host& host);

@@ -2,6 +2,7 @@
 // update thread.
 
 #include <ctime>
+#include <filesystem>
 #include <set>
 #include <stdexcept>
 #include <utility>
@@ -63,13 +64,37 @@ bool CallShowReader(const Call& call, const std::string& prefix) {
 
 std::string ClientCore::GetEPGCacheFileName(const Channel& channel) const {
   return file_name::AddFileNameAndPath(file_name::AddPaths(userPath, "epg"),
-                                       "channel_" + string::ToString(channel.uid) + ".zug");
+                                       EPGCacheFileName(channel.uid));
+}
+
+std::string ClientCore::EPGCacheFileName(unsigned int uid) {
+  return "channel_" + string::ToString(uid) + ".zug";
+}
+
+bool ClientCore::ListEPGCacheFiles(std::set<std::string>& names) const {
+  std::error_code error;
+  std::filesystem::directory_iterator entry(file_name::AddPaths(userPath, "epg"), error);
+  if (error)
+    return false;
+  for (; entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+    if (error)
+      return false;
+    names.insert(entry->path().filename().string());
+  }
+  return !error;
 }
 
 void ClientCore::LoadEPG() {
   multi_threading::ScopedLock lock(mutex);
   ZU_INFO("NivoTV", "Loading EPG from cache ...");
+  // One look at the directory names the files there are, so the channels without one (every
+  // channel at the first start, the radio channels always) cost no look of their own. When
+  // the directory cannot be listed, every channel's file is looked for.
+  std::set<std::string> present;
+  const bool listed = ListEPGCacheFiles(present);
   for (const auto& entry : channels) {
+    if (listed && present.count(EPGCacheFileName(entry.first)) == 0)
+      continue;
     const std::string path = GetEPGCacheFileName(entry.second);
     if (!file::Exists(path))
       continue;
@@ -113,47 +138,61 @@ bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t star
   const boost::posix_time::ptime windowEnd = LocalTime(endTime);
 
   // The cached shows that have not ended before the window; the fetch starts at the latest
-  // cached end, so the cached part of the window is not requested again.
-  const TVShows& cached = epg[uid];
+  // cached end, so the cached part of the window is not requested again. The kept shows are
+  // moved, not copied, out of the stored guide, which the new list replaces at the end; should
+  // anything throw before, they are moved back, and the stored guide is as it was.
+  TVShows& stored = epg[uid];
   TVShows shows;
-  std::set<unsigned int> ids;
-  boost::posix_time::ptime fetchFrom = windowStart;
-  for (const TVShow& show : cached) {
-    if (show.end.is_special())
-      continue;  // no provider show has one; such an entry could never be pruned
-    if (show.end > fetchFrom)
-      fetchFrom = show.end;
-    if (show.end < windowStart || !ids.insert(show.id).second)
-      continue;
-    shows.push_back(show);
-  }
+  shows.reserve(stored.size());
+  std::vector<std::size_t> keptAt;
+  keptAt.reserve(stored.size());
+  try {
+    std::set<unsigned int> ids;
+    boost::posix_time::ptime fetchFrom = windowStart;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+      const TVShow& show = stored[i];
+      if (show.end.is_special())
+        continue;  // no provider show has one; such an entry could never be pruned
+      if (show.end > fetchFrom)
+        fetchFrom = show.end;
+      if (show.end < windowStart || !ids.insert(show.id).second)
+        continue;
+      keptAt.push_back(i);
+      shows.push_back(std::move(stored[i]));
+    }
 
-  JsonReader reader(pageReader);
-  TVShows read;
-  CallShowReader([&] { read = reader.ReadShowsOfTVChannel(channel, fetchFrom, windowEnd); },
-                 "Failed reading EPG of " + channel.name);
-  // The provider answers every piece with the shows that overlap it, so a show that runs
-  // across two pieces comes twice, and one the cache holds may come again. The host must get
-  // each show once; the kept copy wins, as it may already have its details.
-  for (TVShow& show : read) {
-    if (ids.insert(show.id).second)
-      shows.push_back(std::move(show));
-  }
+    JsonReader reader(pageReader);
+    TVShows read;
+    CallShowReader([&] { read = reader.ReadShowsOfTVChannel(channel, fetchFrom, windowEnd); },
+                   "Failed reading EPG of " + channel.name);
+    // The provider answers every piece with the shows that overlap it, so a show that runs
+    // across two pieces comes twice, and one the cache holds may come again. The host must
+    // get each show once; the kept copy wins, as it may already have its details.
+    for (TVShow& show : read) {
+      if (ids.insert(show.id).second)
+        shows.push_back(std::move(show));
+    }
 
-  if (detailedEpgTriggered)
-    ReadEPGDetails(channel, shows);
+    if (detailedEpgTriggered)
+      ReadEPGDetails(channel, shows);
 
-  if (host != nullptr) {
-    for (const TVShow& show : shows)
-      host->TransferEpgEntry(handle, show, channel.number);
+    if (host != nullptr) {
+      for (const TVShow& show : shows)
+        host->TransferEpgEntry(handle, show, channel.number);
+    }
+    SaveData(GetEPGCacheFileName(channel), WriteShowsArchive(shows));
+  } catch (...) {
+    for (std::size_t k = 0; k < keptAt.size(); ++k)
+      stored[keptAt[k]] = std::move(shows[k]);
+    throw;
   }
-  SaveData(GetEPGCacheFileName(channel), WriteShowsArchive(shows));
-  epg[uid] = std::move(shows);
+  stored = std::move(shows);
   return true;
 }
 
 void ClientCore::ReadEPGDetails(const Channel& channel, TVShows& shows) {
   const boost::posix_time::ptime now = LocalTime(time(nullptr));
+  const zu::Time passStart = zu::Time::NowMonotonic();
   JsonReader reader(pageReader);
   for (TVShow& show : shows) {
     if (stopping)
@@ -162,6 +201,10 @@ void ClientCore::ReadEPGDetails(const Channel& channel, TVShows& shows) {
       continue;
     if (!CallShowReader([&] { reader.ReadShowDetails(show); },
                         "Failed reading detailed EPG of " + channel.name + ":" + show.title))
+      break;
+    // The pass holds the client mutex; against a provider that lets every request run into
+    // the page reader's bound it would otherwise hold it for that bound once per show.
+    if (zu::Time::NowMonotonic() - passStart >= epgDetailsBudget)
       break;
   }
 }

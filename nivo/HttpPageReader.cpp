@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstring>
 
 #include "base/String.h"
 #include "multi_threading/Factory.h"
@@ -30,6 +31,12 @@ const size_t kMaxReserve = 16u * 1024u * 1024u;
 const zu::Time kUnbounded = zu::Time::FromSeconds(100ul * 365 * 24 * 3600);
 // A buffer larger than this is released instead of being kept for the next response.
 const size_t kKeepCapacity = 1024u * 1024u;
+// The same for the decoding area of chunked payloads.
+const size_t kKeepChunkArea = 4u * 1024u * 1024u;
+// Bytes a request has to receive to count as making progress. Counting every byte would let
+// a peer that trickles a byte now and then hold the request, and the client mutex with it,
+// for as long as it likes.
+const size_t kProgressBytes = 1024;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -219,6 +226,7 @@ HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& heade
   {
     Lock lock(mutex_);
     lastActivity_ = zu::Time::NowMonotonic();
+    bytesSinceProgress_ = 0;
   }
   if (!server->AddSocket(socket, self)) {
     ZU_ERROR("NivoTV", "failed connecting " + urlText);
@@ -299,7 +307,7 @@ void HttpPageReader::ClearResponse() {
     std::string().swap(buffer_);
   else
     buffer_.clear();
-  std::string().swap(payload_);
+  ReleasePayload();
   sizeLine_.clear();
   headerParsed_ = false;
   accepted_ = false;
@@ -320,7 +328,10 @@ bool HttpPageReader::OnDataReceived(net::ReadWriteSocketPtr socket) {
       socket->Close();
     return false;
   }
-  const bool open = Receive(socket);
+  size_t count = 0;
+  const bool open = ReadOnce(socket, count);
+  if (open)
+    StoreReceived(count);
   if (ParseHeader() && ExtractPayload(!open)) {
     socket->Close();
     state_ = RequestState::Complete;
@@ -337,19 +348,47 @@ bool HttpPageReader::OnDataReceived(net::ReadWriteSocketPtr socket) {
 
 bool HttpPageReader::Receive(net::ReadWriteSocketPtr socket) {
   Lock lock(mutex_);
+  size_t count = 0;
+  if (!ReadOnce(socket, count))
+    return false;
+  buffer_.append(scratch_.data(), count);
+  return true;
+}
+
+bool HttpPageReader::ReadOnce(const net::ReadWriteSocketPtr& socket, size_t& count) {
+  count = 0;
   if (!socket || !socket->IsValid()) {
     ZU_ERROR("NivoTV", "Socket closed: " + url_.GetUrl());
     return false;
   }
-  const size_t count = socket->ReceiveBytes(scratch_.data(), scratch_.size() - 1);
+  count = socket->ReceiveBytes(scratch_.data(), scratch_.size() - 1);
   if (!socket->IsValid()) {
     // Also the normal end of a response delimited by the close of the connection.
     ZU_ERROR("NivoTV", "Socket closed during reading from: " + url_.GetUrl());
+    count = 0;
     return false;
   }
-  buffer_.append(scratch_.data(), count);
-  lastActivity_ = zu::Time::NowMonotonic();
+  bytesSinceProgress_ += count;
+  if (bytesSinceProgress_ >= kProgressBytes) {
+    lastActivity_ = zu::Time::NowMonotonic();
+    bytesSinceProgress_ = 0;
+  }
   return true;
+}
+
+void HttpPageReader::StoreReceived(size_t count) {
+  const char* data = scratch_.data();
+  // With the header in and nothing left over in the buffer, the payload bytes of a read go
+  // from the scratch area straight into the payload instead of through the buffer: a large
+  // body is copied once less. Only what the payload does not take is buffered.
+  if (buffer_.empty() && headerParsed_ && accepted_ && !broken_ && !complete_ &&
+      framing_ != Framing::Close) {
+    size_t consumed = 0;
+    TakePayload(data, count, consumed);
+    data += consumed;
+    count -= consumed;
+  }
+  buffer_.append(data, count);
 }
 
 void HttpPageReader::AppendReceived(const char* data, size_t size) {
@@ -372,6 +411,14 @@ bool HttpPageReader::ParseHeader() {
       ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
       broken_ = true;
     }
+    return false;
+  }
+
+  if (end + 4 > sizeLimit_) {
+    // Also when the whole header came in one read: without a header end the limit applies to
+    // the buffer, so a header over it must fail however the reads fell.
+    ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
+    broken_ = true;
     return false;
   }
 
@@ -407,6 +454,10 @@ bool HttpPageReader::ParseHeader() {
   gzip_ = encoding != frame_.headers.end() && encoding->second == "gzip";
   if (transfer != frame_.headers.end() && transfer->second == "chunked") {
     framing_ = Framing::Chunked;
+    // The size of a chunked payload is known only at its end: it is collected in the area
+    // kept from earlier chunked responses instead of a string that regrows every time.
+    payload_.swap(chunkArea_);
+    payload_.clear();
   } else if (length != frame_.headers.end()) {
     framing_ = Framing::Length;
     remaining_ = zu::string::ToUint32(length->second);
@@ -433,15 +484,11 @@ bool HttpPageReader::ExtractPayload(bool connectionClosed) {
 
   switch (framing_) {
     case Framing::Chunked:
-      if (!DecodeChunks())
-        return false;
-      break;
     case Framing::Length: {
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(remaining_, buffer_.size()));
-      payload_.append(buffer_, 0, take);
-      buffer_.erase(0, take);
-      remaining_ -= take;
-      if (remaining_ > 0)
+      size_t consumed = 0;
+      const bool done = TakePayload(buffer_.data(), buffer_.size(), consumed);
+      buffer_.erase(0, consumed);
+      if (!done)
         return false;
       break;
     }
@@ -465,8 +512,12 @@ bool HttpPageReader::ExtractPayload(bool connectionClosed) {
     std::string inflated;
     switch (InflateGzip(payload_, sizeLimit_, inflated)) {
       case InflateResult::Ok:
+        ReleasePayload();
         payload_.swap(inflated);
-        break;
+        frame_.body = std::move(payload_);
+        payload_.clear();
+        complete_ = true;
+        return true;
       case InflateResult::Failed:
         ZU_ERROR("NivoTV", "Failed uncompressing data: " + url_.GetUrl());
         broken_ = true;
@@ -477,26 +528,52 @@ bool HttpPageReader::ExtractPayload(bool connectionClosed) {
         return false;
     }
   }
-  frame_.body = std::move(payload_);
-  payload_.clear();
+  if (framing_ == Framing::Chunked) {
+    // The caller gets a string of the payload's size; the area stays for the next response.
+    frame_.body.assign(payload_);
+    ReleasePayload();
+  } else {
+    frame_.body = std::move(payload_);
+    payload_.clear();
+  }
   complete_ = true;
   return true;
 }
 
-bool HttpPageReader::DecodeChunks() {
+void HttpPageReader::ReleasePayload() {
+  if (framing_ == Framing::Chunked && payload_.capacity() <= kKeepChunkArea &&
+      payload_.capacity() > chunkArea_.capacity()) {
+    payload_.clear();
+    chunkArea_.swap(payload_);
+  }
+  std::string().swap(payload_);
+}
+
+bool HttpPageReader::TakePayload(const char* data, size_t size, size_t& consumed) {
+  if (framing_ == Framing::Chunked)
+    return DecodeChunks(data, size, consumed);
+  const size_t take = static_cast<size_t>(std::min<uint64_t>(remaining_, size));
+  payload_.append(data, take);
+  consumed = take;
+  remaining_ -= take;
+  return remaining_ == 0;
+}
+
+bool HttpPageReader::DecodeChunks(const char* data, size_t size, size_t& consumed) {
   size_t pos = 0;
-  const size_t size = buffer_.size();
   while (pos < size && chunkState_ != ChunkState::Done && !broken_) {
     switch (chunkState_) {
       case ChunkState::SizeLine: {
-        const size_t lineEnd = buffer_.find('\n', pos);
+        const void* found = std::memchr(data + pos, '\n', size - pos);
+        const size_t lineEnd =
+            found == nullptr ? std::string::npos : static_cast<const char*>(found) - data;
         const size_t stop = lineEnd == std::string::npos ? size : lineEnd;
         if (sizeLine_.size() + (stop - pos) > kMaxChunkLine) {
           ZU_ERROR("NivoTV", "Broken chunked coding in the response of " + url_.GetUrl());
           broken_ = true;
           break;
         }
-        sizeLine_.append(buffer_, pos, stop - pos);
+        sizeLine_.append(data + pos, stop - pos);
         if (lineEnd == std::string::npos) {
           pos = size;
           break;
@@ -523,7 +600,7 @@ bool HttpPageReader::DecodeChunks() {
       }
       case ChunkState::Data: {
         const size_t take = static_cast<size_t>(std::min<uint64_t>(remaining_, size - pos));
-        payload_.append(buffer_, pos, take);
+        payload_.append(data + pos, take);
         pos += take;
         remaining_ -= take;
         if (remaining_ == 0)
@@ -533,7 +610,7 @@ bool HttpPageReader::DecodeChunks() {
       case ChunkState::DataCR:
       case ChunkState::DataLF: {
         const char expected = chunkState_ == ChunkState::DataCR ? '\r' : '\n';
-        if (buffer_[pos] != expected) {
+        if (data[pos] != expected) {
           ZU_ERROR("NivoTV", "Broken chunked coding in the response of " + url_.GetUrl());
           broken_ = true;
           break;
@@ -546,8 +623,9 @@ bool HttpPageReader::DecodeChunks() {
         break;
     }
   }
-  // What follows the last chunk (trailer lines) stays in the buffer, unused.
-  buffer_.erase(0, pos);
+  // What follows the last chunk (trailer lines) is not consumed: it stays in the buffer,
+  // unused.
+  consumed = pos;
   return chunkState_ == ChunkState::Done && !broken_;
 }
 
@@ -555,7 +633,7 @@ void HttpPageReader::CancelFrame() {
   Lock lock(mutex_);
   ZU_ERROR("NivoTV", "Cancel due to error: " + url_.GetUrl());
   frame_.Clear();
-  std::string().swap(payload_);
+  ReleasePayload();
   if (state_ == RequestState::Pending)
     state_ = RequestState::Cancelled;
   if (event_)

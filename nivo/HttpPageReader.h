@@ -32,7 +32,8 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
  public:
   // Bytes a response may buffer, and its payload may inflate to, unless set otherwise.
   static constexpr size_t kDefaultSizeLimit = 256u * 1024u * 1024u;
-  // Longest silence of a connection before its request is given up, unless set otherwise.
+  // Longest time a request may go without progress (see SetIdleTimeout) before it is given
+  // up, unless set otherwise.
   static constexpr unsigned long kDefaultIdleSeconds = 30;
 
   // A reader whose socket server is already running (a failed start is logged; the reader's
@@ -52,9 +53,11 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   // StartServer. Must not be called on the server thread.
   void StopServer();
 
-  // How long a request may go without receiving a byte before it is given up;
-  // zu::Time::Infinite() (or anything beyond a century) never gives up. Applies from the next
-  // request on.
+  // How long a request may go without progress before it is given up: the time from sending
+  // the request, and from then on between two points at which another KiB has arrived, so a
+  // peer that answers nothing and one that trickles a few bytes now and then are given up
+  // alike. A response that completes never waits for the KiB. zu::Time::Infinite() (or
+  // anything beyond a century) never gives up. Applies from the next request on.
   void SetIdleTimeout(const zu::Time& timeout);
   // Upper bound of the bytes buffered for one response and of its inflated payload; a
   // response beyond it is given up. Applies from the next request on.
@@ -105,10 +108,22 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
 
   // Waits for the running request to end, giving it up after the idle time-out.
   void WaitForResponse(const SharedPtr<net::SocketServer>& server, const zu::Time& idle);
-  // Chunked coding over the buffered bytes; true at the last chunk.
-  bool DecodeChunks();
+  // One read from socket into the scratch area: count bytes, and true; false (logged) when
+  // the connection is closed, before or by the read.
+  bool ReadOnce(const net::ReadWriteSocketPtr& socket, size_t& count);
+  // Keeps the count bytes of the last read: into the payload as far as it takes them, the
+  // rest into the buffer.
+  void StoreReceived(size_t count);
+  // Takes what the payload of a Length or Chunked response needs of the size bytes at data;
+  // consumed says how many it used (the rest belongs after it). True once the payload is
+  // complete.
+  bool TakePayload(const char* data, size_t size, size_t& consumed);
+  // Chunked coding over the size bytes at data, as TakePayload; true at the last chunk.
+  bool DecodeChunks(const char* data, size_t size, size_t& consumed);
   // Parsing state back to "nothing received".
   void ClearResponse();
+  // Empties the payload; the area of a chunked one is kept for the next (up to a bound).
+  void ReleasePayload();
 
   // Serialises whole requests.
   std::mutex requestMutex_;
@@ -126,8 +141,10 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   multi_threading::EventPtr event_;
 
   RequestState state_ = RequestState::Idle;
-  // When the running request last received bytes (monotonic clock).
+  // When the running request was sent or last made progress (monotonic clock), and the bytes
+  // it received since.
   zu::Time lastActivity_;
+  size_t bytesSinceProgress_ = 0;
   zu::Time idleTimeout_ = zu::Time::FromSeconds(kDefaultIdleSeconds);
   size_t sizeLimit_ = kDefaultSizeLimit;
 
@@ -147,6 +164,8 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   std::string sizeLine_;
   // The payload collected so far, before inflation.
   std::string payload_;
+  // The capacity of earlier chunked payloads, empty while a chunked payload is collected.
+  std::string chunkArea_;
 
   // Scratch area of one read, reused; only the server thread reads into it.
   std::vector<char> scratch_;

@@ -75,8 +75,30 @@ std::string ReasonOf(const std::string& message) {
   return "not a value";
 }
 
-std::string Child(const std::string& path, const std::string& name) {
-  return path.empty() ? name : path + "." + name;
+// Extends path to target below node: true when target is node or one of its descendants,
+// path then naming it ("data[3].Station"); path is left as it was otherwise.
+bool FindPath(const nlohmann::json& node, const nlohmann::json* target, std::string& path) {
+  if (&node == target)
+    return true;
+  const std::size_t length = path.size();
+  if (node.is_array()) {
+    for (std::size_t i = 0; i < node.size(); ++i) {
+      path += "[" + std::to_string(i) + "]";
+      if (FindPath(node[i], target, path))
+        return true;
+      path.resize(length);
+    }
+  } else if (node.is_object()) {
+    for (auto member = node.begin(); member != node.end(); ++member) {
+      if (!path.empty())
+        path += '.';
+      path += member.key();
+      if (FindPath(member.value(), target, path))
+        return true;
+      path.resize(length);
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -88,12 +110,24 @@ JsonSyntaxError::JsonSyntaxError(const std::string& reason, std::size_t line, st
       line_(line),
       column_(column) {}
 
-JsonValue::JsonValue(std::shared_ptr<const nlohmann::json> document, const nlohmann::json* value,
-                     std::string path)
-    : document_(std::move(document)), value_(value), path_(std::move(path)) {}
+JsonValue::JsonValue(std::shared_ptr<const nlohmann::json> document, const nlohmann::json* value)
+    : document_(std::move(document)), value_(value) {}
+
+const std::string& JsonValue::Path() const {
+  if (!path_) {
+    std::string path;
+    // Every value comes from its document; the search fails only for a document changed
+    // under the view, which the views' constness rules out.
+    if (!FindPath(*document_, value_, path))
+      path.clear();
+    path_ = std::move(path);
+  }
+  return *path_;
+}
 
 void JsonValue::Fail(const std::string& problem) const {
-  throw JsonError(path_.empty() ? problem : path_ + ": " + problem);
+  const std::string& path = Path();
+  throw JsonError(path.empty() ? problem : path + ": " + problem);
 }
 
 bool JsonValue::IsNull() const {
@@ -156,7 +190,7 @@ JsonValue JsonValue::operator[](std::size_t index) const {
     Fail("index " + std::to_string(index) + " out of range (array of " + std::to_string(size) +
          ")");
   }
-  return JsonValue(document_, &(*value_)[index], path_ + "[" + std::to_string(index) + "]");
+  return JsonValue(document_, &(*value_)[index]);
 }
 
 std::optional<JsonValue> JsonValue::FindMember(const std::string& name) const {
@@ -165,7 +199,7 @@ std::optional<JsonValue> JsonValue::FindMember(const std::string& name) const {
   const auto member = value_->find(name);
   if (member == value_->end())
     return std::nullopt;
-  return JsonValue(document_, &*member, Child(path_, name));
+  return JsonValue(document_, &*member);
 }
 
 JsonValue JsonValue::Member(const std::string& name) const {
@@ -194,7 +228,7 @@ JsonValue ParseJson(const std::string& text) {
     throw JsonSyntaxError(e.id == 406 ? "number out of range" : "not a value", 1, 1);
   }
   const nlohmann::json* root = document.get();
-  return JsonValue(std::move(document), root, std::string());
+  return JsonValue(std::move(document), root);
 }
 
 }  // namespace nivo

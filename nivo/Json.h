@@ -68,17 +68,18 @@ class JsonValue {
   std::optional<JsonValue> FindMember(const std::string& name) const;
 
   // Where the value sits in its document, e.g. "data[3].Station"; empty for the root.
-  const std::string& Path() const { return path_; }
+  // Worked out when first asked for (error messages): reading a document never builds one.
+  const std::string& Path() const;
 
  private:
   friend JsonValue ParseJson(const std::string& text);
-  JsonValue(std::shared_ptr<const nlohmann::json> document, const nlohmann::json* value,
-            std::string path);
+  JsonValue(std::shared_ptr<const nlohmann::json> document, const nlohmann::json* value);
   [[noreturn]] void Fail(const std::string& problem) const;
 
   std::shared_ptr<const nlohmann::json> document_;
   const nlohmann::json* value_;
-  std::string path_;
+  // The path, once Path() was asked.
+  mutable std::optional<std::string> path_;
 };
 
 // Parses a whole document; anything but white space after the value is an error. Throws

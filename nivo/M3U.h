@@ -27,6 +27,8 @@ struct M3UEntry {
 // dropped, and that "#" line is read in its own right. "##" lines set the group; every other
 // line is ignored. CR LF and LF line ends read the same.
 std::vector<M3UEntry> ReadM3U(const StreamPtr& stream);
+// The same entries from a whole text, as read from a string stream with the ASCII codec.
+std::vector<M3UEntry> ReadM3U(const std::string& text);
 
 }  // namespace nivo
 }  // namespace zu

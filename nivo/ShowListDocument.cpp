@@ -67,6 +67,23 @@ std::string MakeShowListPath(unsigned int uid, const ShowListRequest& request) {
 }
 
 boost::posix_time::ptime ParseShowTime(const std::string& text) {
+  // Only the provider's form reaches boost's parser, which takes much more (and overflows on
+  // fields of many digits): "YYYY-MM-DDTHH:MM:SS" with an optional fraction of up to nine
+  // digits.
+  static const char kShape[] = "dddd-dd-ddTdd:dd:dd";
+  const size_t shapeLength = sizeof(kShape) - 1;
+  bool wellFormed = text.size() >= shapeLength;
+  for (size_t i = 0; wellFormed && i < shapeLength; ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    wellFormed = kShape[i] == 'd' ? digit : text[i] == kShape[i];
+  }
+  if (wellFormed && text.size() > shapeLength) {
+    const size_t fraction = text.size() - shapeLength - 1;
+    wellFormed = text[shapeLength] == '.' && fraction >= 1 && fraction <= 9 &&
+                 text.find_first_not_of("0123456789", shapeLength + 1) == std::string::npos;
+  }
+  if (!wellFormed)
+    throw std::runtime_error("invalid show time '" + text + "'");
   boost::posix_time::ptime time;
   try {
     time = boost::posix_time::from_iso_extended_string(text);

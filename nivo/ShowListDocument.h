@@ -30,7 +30,7 @@ std::vector<ShowListRequest> SplitShowListWindow(const boost::posix_time::ptime&
 std::string MakeShowListPath(unsigned int uid, const ShowListRequest& request);
 
 // A show time of the provider, "2016-01-31T20:15:00" (wall-clock time, optional fraction of a
-// second). Throws std::runtime_error naming the text when it is not one.
+// second of up to nine digits). Throws std::runtime_error naming the text when it is not one.
 boost::posix_time::ptime ParseShowTime(const std::string& text);
 
 // What a show list response held.

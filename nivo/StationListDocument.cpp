@@ -1,6 +1,7 @@
 #include "nivo/StationListDocument.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "nivo/Json.h"
 #include "output/Output.h"
@@ -66,7 +67,7 @@ Channels ParseStationList(const std::string& body, const Channels& previous) {
     channel.name = name;
     channel.logoUri = logoUri;
     channel.groups.swap(groups);
-    channels[uid] = channel;
+    channels[uid] = std::move(channel);
   }
   return channels;
 }

@@ -1,8 +1,6 @@
 #include "nivo/TVPlaylists.h"
 
-#include <map>
-
-#include "stream/Factory.h"
+#include <unordered_map>
 
 namespace zu {
 namespace nivo {
@@ -17,15 +15,15 @@ const std::vector<TVPlaylist>& GetTVPlaylists() {
 }
 
 std::vector<M3UEntry> ReadM3UText(const std::string& text) {
-  // The stream reads from the string it is given; the caller's text stays untouched.
-  std::string copy = text;
-  return ReadM3U(factory::CreateStringStream(copy));
+  return ReadM3U(text);
 }
 
 void ApplyTVPlaylist(Channels& channels, const std::vector<M3UEntry>& entries,
                      const std::string& group) {
-  // Several channels may carry the same name; each of them takes the entry.
-  std::multimap<std::string, Channel*> byName;
+  // Several channels may carry the same name; each of them takes the entry (in any order:
+  // they all take the same URL and group).
+  std::unordered_multimap<std::string, Channel*> byName;
+  byName.reserve(channels.size());
   for (auto& entry : channels)
     byName.emplace(entry.second.name, &entry.second);
   for (const M3UEntry& entry : entries) {

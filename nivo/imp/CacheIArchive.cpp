@@ -1,7 +1,11 @@
 #include "nivo/imp/CacheIArchive.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
+
+#include <boost/date_time/gregorian/parsers.hpp>
+#include <boost/lexical_cast.hpp>
 
 #include <boost/archive/impl/archive_serializer_map.ipp>
 #include <boost/archive/impl/basic_text_iarchive.ipp>
@@ -92,7 +96,40 @@ void LoadTimeOfDay(zu::nivo::imp::CacheIArchive& archive,
                                                static_cast<int>(seconds), fraction);
 }
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
 }  // namespace
+
+void load(zu::nivo::imp::CacheIArchive& archive, boost::gregorian::date& date,
+          const unsigned int /*version*/) {
+  std::string text;
+  archive >> make_nvp("date", text);
+  if (text.size() == 8 && std::all_of(text.begin(), text.end(), IsDigit)) {
+    const auto number = [&text](std::size_t from, std::size_t length) {
+      unsigned int value = 0;
+      for (std::size_t i = from; i < from + length; ++i)
+        value = value * 10 + static_cast<unsigned int>(text[i] - '0');
+      return static_cast<unsigned short>(value);
+    };
+    const unsigned short year = number(0, 4);
+    const unsigned short month = number(4, 2);
+    const unsigned short day = number(6, 2);
+    // Built as boost's parser builds it: a value out of range throws the same exception.
+    date = boost::gregorian::date(year, month, day);
+    return;
+  }
+  try {
+    date = boost::gregorian::from_undelimited_string(text);
+  } catch (const boost::bad_lexical_cast&) {
+    const boost::gregorian::special_values special =
+        boost::gregorian::special_value_from_string(text);
+    if (special == boost::gregorian::not_special)
+      throw;
+    date = boost::gregorian::date(special);
+  }
+}
 
 void load(zu::nivo::imp::CacheIArchive& archive, boost::posix_time::time_duration& timeOfDay,
           const unsigned int version) {

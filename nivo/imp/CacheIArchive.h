@@ -57,7 +57,8 @@ namespace boost {
 namespace serialization {
 
 // boost's vector loader reserves and default-constructs as many elements as the count it reads.
-// This one lets the vector grow with the elements actually read, so a count can never size an
+// This one reserves no more than about four times the remaining text in bytes and otherwise
+// lets the vector grow with the elements actually read, so a count can never size a large
 // allocation by itself. The layout read is the same.
 template <class U, class Allocator>
 void load(zu::nivo::imp::CacheIArchive& archive, std::vector<U, Allocator>& elements,
@@ -68,11 +69,20 @@ void load(zu::nivo::imp::CacheIArchive& archive, std::vector<U, Allocator>& elem
   if (boost::archive::library_version_type(3) < archive.get_library_version())
     archive >> BOOST_SERIALIZATION_NVP(itemVersion);
   elements.clear();
+  const std::size_t bytesPerElement = sizeof(U) / 4 > 2 ? sizeof(U) / 4 : 2;
+  const std::size_t wanted = count;
+  const std::size_t affordable = archive.Remaining() / bytesPerElement;
+  elements.reserve(wanted < affordable ? wanted : affordable);
   for (std::size_t i = 0; i < count; ++i) {
     elements.emplace_back();
     archive >> make_nvp("item", elements.back());
   }
 }
+
+// Dates: the usual eight digits are read directly; any other text is read as boost reads it
+// (the special values, and the same exceptions for text that is not a date).
+void load(zu::nivo::imp::CacheIArchive& archive, boost::gregorian::date& date,
+          const unsigned int version);
 
 // A time_duration appears in the caches only as the time of day of a ptime. Anything outside
 // [00:00:00, 24:00:00) is refused here: such values are never written, and boost would

@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "GuideFixture.h"
 #include "nivo/CacheArchive.h"
@@ -157,6 +158,38 @@ TEST_F(GuideCoreTest, ShowsReadAgainAreHandedOverOnceAndTheKeptCopyWins) {
   EXPECT_EQ("with details", entries[0].show.description);
   EXPECT_EQ((std::vector<unsigned int>{2, 1, 3, 4}),
             Ids(zu::nivo::ReadShowsArchive(ReadText(CacheFile(1)))));
+}
+
+TEST_F(GuideCoreTest, ARequestThatThrowsLeavesTheStoredGuideAsItWas) {
+  // The kept shows leave the stored guide during the request; when the request ends in an
+  // exception, the guide must hold them again, whole, together with the show the request would
+  // have dropped.
+  AddChannel(1, "Erstes", 1);
+  const time_t start = Utc(2016, 1, 31, 6);
+  TVShow old;
+  old.id = 1;
+  old.title = "Over";
+  old.start = Local(start - 7200);
+  old.end = Local(start - 3600);
+  TVShow kept = old;
+  kept.id = 2;
+  kept.title = "Kept";
+  kept.description = "with details";
+  kept.AddGenre("Info");
+  kept.persons = {{"Actor", "A"}};
+  kept.start = Local(start);
+  kept.end = Local(start + 3600);
+  const TVShows before{old, kept};
+  core->epg[1] = before;
+  Serve({{3, start + 3600, start + 7200, "New"}});
+  host.beforeEntry = [] { throw std::runtime_error("host refused"); };
+  EXPECT_THROW(core->UpdateEPGForChannel(this, 1, start, start + 2 * 3600), std::runtime_error);
+  EXPECT_EQ(before, core->epg[1]);
+
+  host.beforeEntry = nullptr;
+  EXPECT_EQ((std::vector<unsigned int>{2, 3}), Ids(RequestGuide(1, start, start + 2 * 3600)));
+  EXPECT_EQ((std::vector<unsigned int>{2, 3}), Ids(core->epg[1]));
+  EXPECT_EQ("with details", core->epg[1][0].description);
 }
 
 TEST_F(GuideCoreTest, ReaderFailuresAreReportedWithTheirTextAndTheKeptShowsAreServed) {

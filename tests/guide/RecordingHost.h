@@ -62,12 +62,17 @@ class RecordingHost : public zu::nivo::Host {
   void TransferChannelGroupMember(void*, const std::string&, unsigned int, unsigned int) override {}
   void TransferEpgEntry(void* handle, const zu::nivo::TVShow& show,
                         unsigned int channelNumber) override {
+    if (beforeEntry)
+      beforeEntry();
     Add([&] { entries_.push_back({handle, show, channelNumber}); });
   }
   void TriggerEpgUpdate(unsigned int uid) override {
     Add([&] { triggers_.push_back(uid); });
   }
   void TriggerTimerUpdate() override {}
+
+  // Called at the start of every guide entry transfer when set (it may throw).
+  std::function<void()> beforeEntry;
 
   std::vector<Line> Lines() const { return Get(lines_); }
   std::vector<Note> Notes() const { return Get(notes_); }

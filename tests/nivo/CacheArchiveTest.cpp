@@ -1,10 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <boost/archive/text_iarchive.hpp>
+#include <boost/archive/text_oarchive.hpp>
+#include <boost/serialization/map.hpp>
+
+#include <climits>
 #include <initializer_list>
+#include <locale>
+#include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "nivo/CacheArchive.h"
+#include "nivo/imp/CacheTextReader.h"
 
 namespace {
 
@@ -223,6 +232,148 @@ TEST(ShowArchive, ToleratesTrailingLineEndOfOtherWriters) {
   EXPECT_EQ(TVShows{News()}, ReadShowsArchive(text));
 }
 
+// What boost's own text archive writes for root after the stored header: the writer of the
+// caches must produce the same bytes.
+template <class Root>
+std::string BoostText(const Root& root) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  boost::archive::text_oarchive archive(out, boost::archive::no_header);
+  const std::string signature("serialization::archive");
+  archive << signature;
+  const boost::archive::library_version_type version(13);
+  archive << version;
+  archive << root;
+  return out.str();
+}
+
+class RandomRecords {
+ public:
+  explicit RandomRecords(unsigned int seed) : random_(seed) {}
+
+  std::string Text() {
+    static const char* const pieces[] = {"",    " ", "a",  "Tagesschau", "\xc3\xb6", "\n",
+                                         "x y", "0", "22", "\r\n",       "-"};
+    std::string text;
+    const int count = static_cast<int>(random_() % 4);
+    for (int i = 0; i < count; ++i)
+      text += pieces[random_() % (sizeof(pieces) / sizeof(pieces[0]))];
+    if (random_() % 8 == 0)
+      text += std::string(1, '\0') + "tail";
+    return text;
+  }
+  unsigned int Number() {
+    switch (random_() % 4) {
+      case 0:
+        return 0;
+      case 1:
+        return UINT_MAX;
+      default:
+        return static_cast<unsigned int>(random_());
+    }
+  }
+  ptime Time() {
+    switch (random_() % 8) {
+      case 0:
+        return ptime(boost::posix_time::not_a_date_time);
+      case 1:
+        return ptime(boost::posix_time::pos_infin);
+      case 2:
+        return ptime(boost::posix_time::neg_infin);
+      case 3:
+        return ptime(boost::posix_time::min_date_time);
+      case 4:
+        return ptime(boost::posix_time::max_date_time);
+      default: {
+        const boost::gregorian::date day(static_cast<unsigned short>(1400 + random_() % 8600),
+                                         static_cast<unsigned short>(1 + random_() % 12),
+                                         static_cast<unsigned short>(1 + random_() % 28));
+        return ptime(day, boost::posix_time::microseconds(
+                              static_cast<long long>(random_() % 86400) * 1000000 +
+                              (random_() % 2 ? static_cast<long long>(random_() % 1000000) : 0)));
+      }
+    }
+  }
+  TVShow Show() {
+    TVShow show;
+    show.id = Number();
+    show.title = Text();
+    show.subTitle = Text();
+    show.reserved1 = random_() % 16 ? "" : Text();
+    const int genres = static_cast<int>(random_() % 4);
+    for (int i = 0; i < genres; ++i)
+      show.AddGenre(Text());
+    show.country = Text();
+    show.year = Number();
+    show.description = Text();
+    show.reserved2 = random_() % 16 ? "" : Text();
+    show.duration = Number();
+    show.image = Text();
+    const int persons = static_cast<int>(random_() % 4);
+    for (int i = 0; i < persons; ++i)
+      show.persons.emplace_back(Text(), Text());
+    show.start = Time();
+    show.end = Time();
+    show.detailsRead = random_() % 2 == 0;
+    return show;
+  }
+  Channel MakeChannel(unsigned int uid) {
+    Channel channel;
+    channel.name = Text();
+    channel.uid = random_() % 8 ? uid : Number();
+    channel.number = Number();
+    channel.logoUri = Text();
+    channel.streamUrl = Text();
+    const int groups = static_cast<int>(random_() % 4);
+    for (int i = 0; i < groups; ++i)
+      channel.groups.insert(Text());
+    channel.isRadio = random_() % 2 == 0;
+    return channel;
+  }
+  unsigned int Below(unsigned int bound) { return static_cast<unsigned int>(random_() % bound); }
+
+ private:
+  std::mt19937 random_;
+};
+
+TEST(ArchiveWriter, WritesWhatBoostsTextArchiveWrites) {
+  RandomRecords random(4711);
+  for (int round = 0; round < 300; ++round) {
+    TVShows shows;
+    const unsigned int count = random.Below(6);
+    for (unsigned int i = 0; i < count; ++i)
+      shows.push_back(random.Show());
+    const std::string text = WriteShowsArchive(shows);
+    ASSERT_EQ(BoostText(shows), text) << "round " << round;
+    ASSERT_EQ(shows, ReadShowsArchive(text)) << "round " << round;
+
+    Channels channels;
+    const unsigned int channelCount = random.Below(5);
+    for (unsigned int i = 0; i < channelCount; ++i) {
+      const unsigned int uid = random.Below(3) == 0 ? random.Number() : random.Below(20000);
+      channels[uid] = random.MakeChannel(uid);
+    }
+    const std::string channelText = WriteChannelsArchive(channels);
+    ASSERT_EQ(BoostText(channels), channelText) << "round " << round;
+    ASSERT_EQ(channels, ReadChannelsArchive(channelText)) << "round " << round;
+  }
+}
+
+TEST(ArchiveWriter, ClassHeadersFollowTheFirstObjectOfEachTypeWhereverItComes) {
+  // The time of day appears only with the first time that is not special, the pair only with
+  // the first person, whichever show brings them.
+  TVShow special = News();
+  special.start = ptime(boost::posix_time::not_a_date_time);
+  special.end = ptime(boost::posix_time::pos_infin);
+  TVShow person = News();
+  person.persons = {{"Actor", "A"}};
+  const TVShows shows{special, special, person, News()};
+  EXPECT_EQ(BoostText(shows), WriteShowsArchive(shows));
+  EXPECT_EQ(BoostText(TVShows{}), WriteShowsArchive(TVShows{}));
+  EXPECT_EQ(BoostText(Channels{}), WriteChannelsArchive(Channels{}));
+  EXPECT_EQ(BoostText(SomeChannels()), WriteChannelsArchive(SomeChannels()));
+}
+
 // The message of the error thrown for text, or "" when it reads.
 template <class Reader>
 std::string ErrorOf(Reader reader, const std::string& text) {
@@ -332,6 +483,174 @@ TEST(ArchiveRejects, RandomDamageNeverEscapesAsAnotherError) {
       ADD_FAILURE() << "unexpected " << e.what() << " for " << text;
     }
   }
+}
+
+// How boost's own text archive reads a date stored as text: the date, or nothing when it
+// refuses the text.
+std::optional<boost::gregorian::date> BoostReadsDate(const std::string& text) {
+  std::istringstream in("0 0 " + S(text));
+  boost::archive::text_iarchive archive(in, boost::archive::no_header);
+  boost::gregorian::date date;
+  try {
+    archive >> date;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  return date;
+}
+
+TEST(ArchiveReader, DatesOfEveryFormReadAsBoostReadsThem) {
+  const std::string valid = WriteShowsArchive({News()});
+  for (const char* date :
+       {"20160131", "14000101",        "99991231",  "20160229",  "20150229", "20161301", "20160100",
+        "13991231", "00000000",        "2016013",   "201601319", "2016O131", "+2016013", "x",
+        "",         "not-a-date-time", "+infinity", "-infinity", "infinity", "20160131 "}) {
+    const std::optional<boost::gregorian::date> expected = BoostReadsDate(date);
+    // The start date of the show replaced; after a special date no time of day follows, and
+    // the end time brings the time of day's class header instead.
+    std::string text = valid;
+    const std::string times = "8 20160131 0 0 0 20 15 0 0 8 20160131 0 20 30 0 0";
+    const std::size_t at = text.find(times);
+    ASSERT_NE(std::string::npos, at);
+    const bool special = expected && expected->is_special();
+    text.replace(at, times.size(),
+                 S(date) + (special ? " 8 20160131 0 0 0 20 30 0 0"
+                                    : " 0 0 0 20 15 0 0 8 20160131 0 20 30 0 0"));
+    if (!expected) {
+      EXPECT_NE("", ShowsError(text)) << date;
+      continue;
+    }
+    TVShows shows;
+    ASSERT_NO_THROW(shows = ReadShowsArchive(text)) << date;
+    EXPECT_EQ(*expected, shows.at(0).start.date()) << date;
+  }
+}
+
+// The direct reader against the reading through the archive: whatever text the direct
+// reader takes, it must give the records the archive gives.
+template <class Records>
+void ExpectSameReading(const std::string& text, bool mustTake, const std::string& what) {
+  Records direct;
+  const bool taken = zu::nivo::imp::CacheTextReader::Read(text, direct);
+  EXPECT_TRUE(taken || !mustTake) << what;
+  if (!taken)
+    return;
+  Records archived;
+  try {
+    zu::nivo::imp::ReadThroughArchive(text, archived);
+  } catch (const CacheArchiveError& e) {
+    ADD_FAILURE() << "taken directly, refused by the archive (" << e.what() << "): " << what;
+    return;
+  }
+  EXPECT_TRUE(direct == archived) << what;
+}
+
+TEST(ArchiveReader, TakesWhatTheWriterWritesAndReadsItAsTheArchiveDoes) {
+  RandomRecords random(20240304);
+  for (int round = 0; round < 300; ++round) {
+    TVShows shows;
+    const unsigned int count = random.Below(6);
+    for (unsigned int i = 0; i < count; ++i)
+      shows.push_back(random.Show());
+    ExpectSameReading<TVShows>(WriteShowsArchive(shows), true,
+                               "shows, round " + std::to_string(round));
+    EXPECT_EQ(shows, ReadShowsArchive(WriteShowsArchive(shows)));
+
+    Channels channels;
+    const unsigned int channelCount = random.Below(5);
+    for (unsigned int i = 0; i < channelCount; ++i) {
+      const unsigned int uid = random.Below(20000);
+      channels[uid] = random.MakeChannel(uid);
+    }
+    ExpectSameReading<Channels>(WriteChannelsArchive(channels), true,
+                                "channels, round " + std::to_string(round));
+  }
+}
+
+TEST(ArchiveReader, DamagedTextsAreReadAsTheArchiveReadsThemOrLeftToIt) {
+  const std::string shows = WriteShowsArchive(ThreeShows()) + " ";
+  const std::string channels = WriteChannelsArchive(SomeChannels());
+  std::mt19937 random(1);
+  const char replacements[] = "0123456789 -x\n\t+";
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = round % 2 ? shows : channels;
+    const int damages = 1 + static_cast<int>(random() % 3);
+    for (int i = 0; i < damages; ++i) {
+      const std::size_t at = random() % text.size();
+      switch (random() % 3) {
+        case 0:
+          text[at] = replacements[random() % (sizeof(replacements) - 1)];
+          break;
+        case 1:
+          text.insert(at, 1, replacements[random() % (sizeof(replacements) - 1)]);
+          break;
+        default:
+          text.erase(at, 1);
+          break;
+      }
+    }
+    if (round % 2)
+      ExpectSameReading<TVShows>(text, false, text);
+    else
+      ExpectSameReading<Channels>(text, false, text);
+  }
+}
+
+TEST(ArchiveReader, OtherFormsOfTheLayoutAreStillRead) {
+  // What other writers may put between the tokens; the archive reads it, the direct reader
+  // leaves it to the archive.
+  const TVShows shows = ThreeShows();
+  const std::string text = WriteShowsArchive(shows);
+  std::string doubled;
+  for (char c : text)
+    doubled += c == ' ' ? std::string("  ") : std::string(1, c);
+  std::string lines = text;
+  lines.replace(lines.find(" 0 0 3 0"), 8, "\n0\n0\n3\n0");
+  std::string zeros = text;
+  zeros.replace(zeros.find(" 3 0 "), 5, " 003 0 ");
+  for (const std::string& variant : {text + "\r\n", lines, zeros}) {
+    EXPECT_EQ(shows, ReadShowsArchive(variant)) << variant;
+  }
+  TVShows unused;
+  EXPECT_FALSE(zu::nivo::imp::CacheTextReader::Read(zeros, unused));
+  EXPECT_FALSE(zu::nivo::imp::CacheTextReader::Read(lines, unused));
+  // Doubled spaces also double the blanks inside the strings: read as the archive reads them.
+  ExpectSameReading<TVShows>(doubled, false, doubled);
+  // A channel table of class version 0 (no radio flag) is read directly.
+  const std::string oldTable = Join({"22 serialization::archive 13", "0 0", "1 0", "0 0", "5",
+                                     "0 0", S("ARD"), "5 1", S(""), S("u"), "0 0", "1 0", S("TV")});
+  ExpectSameReading<Channels>(oldTable, true, oldTable);
+}
+
+TEST(ArchiveReader, ARepeatedKeyOrGroupKeepsTheFirst) {
+  // No writer repeats them, but a damaged cache may; both readings keep the first.
+  const std::string text = Join({"22 serialization::archive 13",
+                                 "0 0",
+                                 "2 0",
+                                 "0 0",
+                                 "5",
+                                 "0 1",
+                                 S("First"),
+                                 "5 1",
+                                 S(""),
+                                 S("u"),
+                                 "0 0",
+                                 "2 0",
+                                 S("TV"),
+                                 S("TV"),
+                                 "0",
+                                 "5",
+                                 S("Second"),
+                                 "5 2",
+                                 S(""),
+                                 S("v"),
+                                 "0 0",
+                                 "1"});
+  ExpectSameReading<Channels>(text, true, text);
+  const Channels channels = ReadChannelsArchive(text);
+  ASSERT_EQ(1u, channels.size());
+  EXPECT_EQ("First", channels.at(5).name);
+  EXPECT_EQ(std::set<std::string>{"TV"}, channels.at(5).groups);
 }
 
 }  // namespace

@@ -57,6 +57,18 @@ TEST(Json, ErrorsNameTheProblemAndThePlace) {
   EXPECT_EQ("value is not an object", TypeErrorOf([](const JsonValue& v) { v.Member("x"); }, "[]"));
   EXPECT_EQ("index 2 out of range (array of 2)",
             TypeErrorOf([](const JsonValue& v) { v[2]; }, "[1, 2]"));
+  // Deep places, with values of the same content elsewhere in the document: the place named
+  // is the one of the value read.
+  EXPECT_EQ("data[2].Station.Channel[1]: value is not an integer",
+            TypeErrorOf(
+                [](const JsonValue& v) {
+                  v.Member("data")[2].Member("Station").Member("Channel")[1].GetInt64();
+                },
+                R"({"a": {"Channel": ["x", "1"]}, "data": [1, {"Channel": ["x", "1"]},
+                    {"Station": {"Channel": ["x", "1"]}}]})"));
+  EXPECT_EQ("[1][0].k: value is not a boolean",
+            TypeErrorOf([](const JsonValue& v) { v[1][0].Member("k").GetBool(); },
+                        R"([[{"k": 1}], [{"k": 1}]])"));
 }
 
 // The reason of the syntax error text raises, or "" when it parses.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,42 @@ TEST(M3U, OptionLinesBetweenTitleAndUrlAreSkipped) {
   EXPECT_EQ((std::vector<M3UEntry>{{"A", "http://a", ""}, {"B", "http://b", ""}}),
             Read("#EXTINF:-1,A\n#EXTVLCOPT:http-user-agent=x\n\n#KODIPROP:y\nhttp://a\n"
                  "#EXTINF:-1,B\nhttp://b\n#EXTVLCOPT:z"));
+}
+
+TEST(M3U, ATextReadsAsTheSameTextThroughAStream) {
+  // The reader of whole texts must find the lines a string stream with the ASCII codec finds:
+  // runs of CR and LF, empty lines, a last line with or without its end, stray bytes.
+  const char* const pieces[] = {"#EXTM3U",
+                                "#EXTINF:-1,A",
+                                "#EXTINF:-1 x,B, C",
+                                "## G ",
+                                "##",
+                                "http://a/1",
+                                "#EXTVLCOPT:o",
+                                "# c",
+                                "plain",
+                                " ",
+                                "\r",
+                                "\n",
+                                "\r\n",
+                                "\n\n",
+                                "#EXTINF:",
+                                "\t"};
+  std::mt19937 random(8080);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 24);
+    for (int i = 0; i < count; ++i) {
+      text += pieces[random() % (sizeof(pieces) / sizeof(pieces[0]))];
+      if (random() % 3 != 0)
+        text += random() % 4 == 0 ? "\r\n" : "\n";
+    }
+    if (random() % 10 == 0)
+      text += std::string(1, '\0');
+    std::string copy = text;
+    ASSERT_EQ(zu::nivo::ReadM3U(zu::factory::CreateStringStream(copy)), zu::nivo::ReadM3U(text))
+        << text;
+  }
 }
 
 }  // namespace
