@@ -18,6 +18,7 @@
 #include "base/TempDir.h"
 #include "host/driver/Driver.h"
 #include "host/driver/DriverOptions.h"
+#include "nivo/ShowDetailsDocument.h"
 #include "provider/Catalogue.h"
 #include "provider/SampleProvider.h"
 
@@ -91,6 +92,22 @@ class SessionTest : public ::testing::Test {
   std::string address_;
 };
 
+// The document with every "title" text as the details pass leaves it: entities decoded.
+json WithDecodedTitles(json document) {
+  if (document.is_object()) {
+    for (auto& member : document.items()) {
+      if (member.key() == "title" && member.value().is_string())
+        member.value() = zu::nivo::DecodeEntities(member.value().get<std::string>());
+      else
+        member.value() = WithDecodedTitles(member.value());
+    }
+  } else if (document.is_array()) {
+    for (json& element : document)
+      element = WithDecodedTitles(element);
+  }
+  return document;
+}
+
 // The demo's own setting: the built package with its twelve radio channels. The update thread
 // refreshes channels in uid order, so its first trigger is a radio channel; the session then
 // asks for a TV guide itself, and that request reads the details.
@@ -140,7 +157,10 @@ TEST_F(SessionTest, ShippedPackageOnlineThenFromTheCachesOffline) {
   EXPECT_EQ(summary["channels"], cached["channels"]);
   EXPECT_EQ(summary["groups"], cached["groups"]);
   EXPECT_EQ(online.document["guide"], offline.document["guide"]);
-  EXPECT_EQ(online.document["nowNext"], offline.document["nowNext"]);
+  // The same shows now and next; a title the online run showed before the details pass
+  // decoded its entities may show decoded now, as the cache keeps what the details brought.
+  EXPECT_EQ(WithDecodedTitles(online.document["nowNext"]),
+            WithDecodedTitles(offline.document["nowNext"]));
   EXPECT_EQ(tv, cached["tvChannelsWithGuide"]);
   // Nothing was read from anywhere but the caches; the one attempt at the station list failed.
   EXPECT_EQ("log", cached["requests"]["source"]);
