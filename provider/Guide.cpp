@@ -264,8 +264,8 @@ const char* const kEpisodeTitles[] = {
     "Alte Liebe &amp; neue Wege",
     "Das Gest\xC3\xA4ndnis",
     "Funkstille",
-    "Sturm \xC3\xBC"
-    "ber dem Hafen",
+    ("Sturm \xC3\xBC"
+     "ber dem Hafen"),
     "Zweite Chance",
     "Doppeltes Spiel",
     "Die Wette",
@@ -284,8 +284,8 @@ const char* const kTopics[] = {
 };
 const char* const kSportSubTitles[] = {
     "Live",
-    "Live-\xC3\x9C"
-    "bertragung",
+    ("Live-\xC3\x9C"
+     "bertragung"),
     "Zusammenfassung",
     "Highlights",
     "Vorberichte &amp; Analyse",
