@@ -19,6 +19,15 @@ namespace nivo {
 
 using multi_threading::ScopedLock;
 
+namespace {
+
+// How often the stop gives up a running request while it waits for the client mutex, and
+// for how long it waits each time: a minute in all, twice the page reader's bound.
+const int kStopRounds = 600;
+const unsigned long kStopRoundMilliseconds = 100;
+
+}  // namespace
+
 ClientCore::ClientCore() {
   // Creating the reader starts its socket server; a failed start is logged there and later
   // requests fail with "failed connecting ".
@@ -63,6 +72,19 @@ void ClientCore::DeInit() {
   if (!initialised_.exchange(false))
     return;
   ZU_INFO("NivoTV", "Destroying the Nivo-TV plugin ...");
+  // A host thread inside a request holds the client mutex until the request ends, which a
+  // provider that does not answer would make the page reader's whole bound. The stop gives up
+  // the request under way instead, and any other the ending call still starts (every walk ends
+  // on stopping). The number of rounds only guards against a mutex that keeps failing.
+  if (pageReader) {
+    for (int round = 0; round < kStopRounds; ++round) {
+      if (mutex->TryLock(zu::Time::FromMilliSeconds(kStopRoundMilliseconds))) {
+        mutex->Unlock();
+        break;
+      }
+      pageReader->CancelRequest();
+    }
+  }
   ScopedLock lock(mutex);
   if (epgUpdateThread) {
     // The quit message ends the thread's wait at once; Stop then joins it. The thread never

@@ -640,6 +640,17 @@ void HttpPageReader::CancelFrame() {
     event_->Set();
 }
 
+void HttpPageReader::CancelRequest() {
+  Lock lock(mutex_);
+  if (state_ != RequestState::Pending)
+    return;
+  // The waiting caller finds the request no longer pending and cleans up; from here on the
+  // handler leaves the connection alone.
+  state_ = RequestState::Cancelled;
+  if (event_)
+    event_->Set();
+}
+
 HttpFrame HttpPageReader::GetFrame() const {
   Lock lock(mutex_);
   return frame_;

@@ -96,6 +96,10 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   bool ExtractPayload(bool connectionClosed);
   // Gives the response up: "Cancel due to error: " + URL, empty frame, event set.
   void CancelFrame();
+  // Gives up the request under way, if any, from any thread: its GetHttpPage returns at once
+  // as for a failed read ("failed reading data of " + URL, empty frame), and its connection is
+  // closed and unregistered. Does nothing while no request is running.
+  void CancelRequest();
   // A copy of the frame as it stands.
   HttpFrame GetFrame() const;
 

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -195,6 +197,47 @@ TEST_F(ProviderTest, APeerThatTricklesBytesIsGivenUp) {
   provider->ClearFaults();
   EXPECT_FALSE(reader->GetHttpPage(url, zu::nivo::HeaderMap()).body.empty());
   reader->StopServer();
+}
+
+// The stop while a host thread waits inside a guide request on a provider that never answers.
+// The page reader has no bound of its own here, so only the stop can end the request: the
+// stop gives it up, the request returns, and the stop completes.
+TEST_F(ProviderTest, StopGivesUpTheRequestItWaitsFor) {
+  const std::chrono::seconds bound(120);
+  RecordingHost host;
+  zu_test::TempDir dir;
+  zu::nivo::ClientCore core;
+  ASSERT_EQ(0, core.Init(host, dir / "user", dir / "client"));
+  core.EnsureChannelsLoaded();
+  ASSERT_FALSE(core.channels.empty());
+  const unsigned int uid = core.channels.begin()->first;
+  core.pageReader->SetIdleTimeout(zu::Time::Infinite());
+  FaultRule hang;
+  hang.fault = Fault::kHang;
+  provider->SetFault(Endpoint::kShowList, hang);
+  const size_t before = provider->RequestCount(Endpoint::kShowList);
+  const time_t from = time(nullptr) + 24 * 3600;
+
+  std::future<bool> guide = std::async(std::launch::async, [&] {
+    return core.UpdateEPGForChannel(&host, uid, from, from + 6 * 3600);
+  });
+  std::future<void> stopped;
+  {
+    // Should the stop not end the request, the provider lets it go before the futures wait
+    // for their threads, so the test fails instead of hanging.
+    struct Release {
+      zu::provider::SampleProvider& provider;
+      ~Release() { provider.ClearFaults(); }
+    } release{*provider};
+    ASSERT_TRUE(provider->WaitForRequests(Endpoint::kShowList, before + 1, bound));
+    stopped = std::async(std::launch::async, [&] { core.DeInit(); });
+    ASSERT_EQ(std::future_status::ready, stopped.wait_for(bound));
+    ASSERT_EQ(std::future_status::ready, guide.wait_for(bound));
+  }
+  EXPECT_TRUE(guide.get());
+  EXPECT_EQ(zu::nivo::ClientCore::StatusNeedRestart, core.GetStatus());
+  // The request was given up: the show list of that piece never arrived.
+  EXPECT_TRUE(host.TakeEntries().empty());
 }
 
 }  // namespace
