@@ -21,6 +21,7 @@
 #include "nivo/Host.h"
 #include "nivo/Json.h"
 #include "nivo/JsonReader.h"
+#include "nivo/ShowDetailsDocument.h"
 #include "output/Output.h"
 
 namespace zu {
@@ -58,6 +59,21 @@ bool CallShowReader(const Call& call, const std::string& prefix) {
     ZU_ERROR("NivoTV", prefix + " (unknown exception)");
   }
   return false;
+}
+
+// Hands a show to the host. Shows are kept as the provider delivered them, and their title
+// and subtitle are decoded when the details are read; until then the host gets them decoded
+// here, so that its guide never shows "&amp;" where the provider means "&".
+void TransferShow(Host& host, void* handle, const TVShow& show, unsigned int channelNumber) {
+  if (show.detailsRead || (show.title.find('&') == std::string::npos &&
+                           show.subTitle.find('&') == std::string::npos)) {
+    host.TransferEpgEntry(handle, show, channelNumber);
+    return;
+  }
+  TVShow shown(show);
+  shown.title = DecodeEntities(show.title);
+  shown.subTitle = DecodeEntities(show.subTitle);
+  host.TransferEpgEntry(handle, shown, channelNumber);
 }
 
 }  // namespace
@@ -178,7 +194,7 @@ bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t star
 
     if (host != nullptr) {
       for (const TVShow& show : shows)
-        host->TransferEpgEntry(handle, show, channel.number);
+        TransferShow(*host, handle, show, channel.number);
     }
     SaveData(GetEPGCacheFileName(channel), WriteShowsArchive(shows));
   } catch (...) {

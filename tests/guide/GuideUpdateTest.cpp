@@ -79,6 +79,25 @@ TEST_F(DetailsTest, DetailsAreReadInDetailedModeOnceForEachShowStillToCome) {
   EXPECT_EQ("About Third", entries[2].show.description);
 }
 
+// Titles are kept as the provider delivered them until their details are read; the host never
+// sees their entities, neither fresh from the provider nor from the cache.
+TEST_F(DetailsTest, TheHostGetsTitlesDecodedWhileTheCacheKeepsThemAsDelivered) {
+  shows[1].title = "Salt &amp; Pepper";
+  shows[2].title = "Q&A &#8211; live";
+  Serve(shows);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<RecordingHost::Entry> entries = Request();
+    ASSERT_EQ(4u, entries.size()) << pass;
+    EXPECT_EQ("Started", entries[0].show.title);
+    EXPECT_EQ("Salt & Pepper", entries[1].show.title) << pass;
+    EXPECT_EQ("Q&A \xE2\x80\x93 live", entries[2].show.title) << pass;
+  }
+  const TVShows cached = zu::nivo::ReadShowsArchive(ReadText(CacheFile(1)));
+  ASSERT_EQ(4u, cached.size());
+  EXPECT_EQ("Salt &amp; Pepper", cached[1].title);
+  EXPECT_EQ("Q&A &#8211; live", cached[2].title);
+}
+
 TEST_F(DetailsTest, AFailingDetailsDocumentLeavesTheLaterShowsForTheNextRequest) {
   Serve(shows);
   Request();
