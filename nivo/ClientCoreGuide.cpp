@@ -65,8 +65,8 @@ bool CallShowReader(const Call& call, const std::string& prefix) {
 // and subtitle are decoded when the details are read; until then the host gets them decoded
 // here, so that its guide never shows "&amp;" where the provider means "&".
 void TransferShow(Host& host, void* handle, const TVShow& show, unsigned int channelNumber) {
-  if (show.detailsRead || (show.title.find('&') == std::string::npos &&
-                           show.subTitle.find('&') == std::string::npos)) {
+  if (show.detailsRead ||
+      (show.title.find('&') == std::string::npos && show.subTitle.find('&') == std::string::npos)) {
     host.TransferEpgEntry(handle, show, channelNumber);
     return;
   }
