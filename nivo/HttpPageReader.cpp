@@ -85,6 +85,17 @@ InflateResult InflateGzip(const std::string& in, size_t limit, std::string& out)
 
   const size_t ceiling = limit < SIZE_MAX ? limit + 1 : limit;
   size_t capacity = in.size() < SIZE_MAX / 8 ? in.size() * 4 : SIZE_MAX / 2;
+  // A gzip member ends with the size of its data (modulo 2^32): taken as the first guess, a
+  // response inflates without regrowing and copying its output. The guess is the sender's
+  // word, so it never exceeds what deflate can produce from the input at all (1032 to 1),
+  // and the output still grows by doubling when it is wrong.
+  if (in.size() >= 18) {
+    const unsigned char* tail = reinterpret_cast<const unsigned char*>(in.data()) + in.size() - 4;
+    const size_t stated = static_cast<size_t>(tail[0]) | static_cast<size_t>(tail[1]) << 8 |
+                          static_cast<size_t>(tail[2]) << 16 | static_cast<size_t>(tail[3]) << 24;
+    if (in.size() < SIZE_MAX / 1032 && stated <= in.size() * 1032)
+      capacity = stated;
+  }
   capacity = std::min(std::max<size_t>(capacity, 4096), ceiling);
   out.resize(capacity);
 
