@@ -17,10 +17,6 @@ namespace nivo {
 
 namespace {
 
-const char kSignature[] = "serialization::archive";
-// The archive version the stored layout carries, whatever the boost library writes by default.
-const unsigned int kArchiveVersion = 13;
-
 template <class Root>
 void ReadArchive(const std::string& text, Root& root) {
   std::istringstream in(text);
@@ -33,13 +29,13 @@ void ReadArchive(const std::string& text, Root& root) {
     } catch (const std::exception&) {
       signature.clear();
     }
-    if (signature != kSignature) {
+    if (signature != imp::kArchiveSignature) {
       throw CacheArchiveError(text.empty() ? "cache archive: empty text"
                                            : "cache archive: wrong signature");
     }
     boost::archive::library_version_type version;
     archive >> version;
-    if (version != boost::archive::library_version_type(kArchiveVersion)) {
+    if (version != boost::archive::library_version_type(imp::kArchiveVersion)) {
       throw CacheArchiveError("cache archive: unsupported archive version " +
                               std::to_string(static_cast<unsigned int>(version)));
     }

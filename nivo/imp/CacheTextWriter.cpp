@@ -11,10 +11,6 @@ namespace imp {
 
 namespace {
 
-const char kSignature[] = "serialization::archive";
-// The archive version the stored layout carries.
-const unsigned int kArchiveVersion = 13;
-
 // Class versions as boost writes them for these types.
 template <class T>
 unsigned int VersionOf() {
@@ -52,7 +48,7 @@ std::string CacheTextWriter::Write(const TVShows& shows) {
 }
 
 void CacheTextWriter::Header() {
-  Text(kSignature);
+  Text(kArchiveSignature);
   Number(kArchiveVersion);
 }
 

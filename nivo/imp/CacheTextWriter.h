@@ -9,6 +9,11 @@ namespace zu {
 namespace nivo {
 namespace imp {
 
+// The head of every cache archive: its signature and the archive version the stored layout
+// carries, whatever the boost library writes by default.
+constexpr char kArchiveSignature[] = "serialization::archive";
+constexpr unsigned int kArchiveVersion = 13;
+
 // Writes the cache texts directly: byte for byte what boost's text_oarchive writes for the
 // same root object after the header of archive version 13, without its stream and type
 // registry machinery (a guide request rewrites its channel's cache every time, so this is on
