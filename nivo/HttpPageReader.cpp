@@ -11,6 +11,7 @@
 #include "multi_threading/Factory.h"
 #include "net/Address.h"
 #include "net/Factory.h"
+#include "nivo/FailureRun.h"
 #include "nivo/HttpRequest.h"
 #include "output/Output.h"
 
@@ -189,8 +190,17 @@ void HttpPageReader::SetSizeLimit(size_t bytes) {
 }
 
 HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& headers) {
+  return GetHttpPage(url, headers, nullptr);
+}
+
+HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& headers,
+                                      FailureRun* failures) {
   std::lock_guard<std::mutex> request(requestMutex_);
   Reset();
+  {
+    Lock lock(mutex_);
+    run_ = failures;
+  }
   const std::string urlText = url.GetUrl();
   SharedPtr<net::SocketServer> server;
   zu::Time idle;
@@ -202,7 +212,8 @@ HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& heade
   }
 
   if (!IsSafeRequest(url, headers)) {
-    ZU_ERROR("NivoTV", "Refusing a request with a line break in its URL or headers: " + urlText);
+    ZU_RUN_FAILURE(run_, "NivoTV",
+                   "Refusing a request with a line break in its URL or headers: " + urlText);
     Reset();
     return HttpFrame();
   }
@@ -216,7 +227,7 @@ HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& heade
       socket = net::factory::Connect(address, url.port, net::TCP);
   }
   if (!socket) {
-    ZU_ERROR("NivoTV", "failed connecting " + urlText);
+    ZU_RUN_FAILURE(run_, "NivoTV", "failed connecting " + urlText);
     Reset();
     return HttpFrame();
   }
@@ -230,7 +241,7 @@ HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& heade
   // it while this thread writes to it.
   const std::string requestText = ComposeRequest(url, headers);
   if (socket->SendBytes(requestText.data(), requestText.size()) != requestText.size()) {
-    ZU_ERROR("NivoTV", "failed sending command " + requestText);
+    ZU_RUN_FAILURE(run_, "NivoTV", "failed sending command " + requestText);
     Reset();
     return HttpFrame();
   }
@@ -240,7 +251,7 @@ HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& heade
     bytesSinceProgress_ = 0;
   }
   if (!server->AddSocket(socket, self)) {
-    ZU_ERROR("NivoTV", "failed connecting " + urlText);
+    ZU_RUN_FAILURE(run_, "NivoTV", "failed connecting " + urlText);
     Reset();
     return HttpFrame();
   }
@@ -254,7 +265,7 @@ HttpFrame HttpPageReader::GetHttpPage(const HttpUrl& url, const HeaderMap& heade
       result = std::move(frame_);
   }
   if (result.body.empty()) {
-    ZU_ERROR("NivoTV", "failed reading data of " + urlText);
+    ZU_RUN_FAILURE(run_, "NivoTV", "failed reading data of " + urlText);
     Reset();
     return HttpFrame();
   }
@@ -307,6 +318,7 @@ void HttpPageReader::Reset() {
     if (event_)
       event_->Reset();
     url_ = HttpUrl();
+    run_ = nullptr;
   }
   if (socket && server)
     server->RemoveSocket(socket);
@@ -369,13 +381,13 @@ bool HttpPageReader::Receive(net::ReadWriteSocketPtr socket) {
 bool HttpPageReader::ReadOnce(const net::ReadWriteSocketPtr& socket, size_t& count) {
   count = 0;
   if (!socket || !socket->IsValid()) {
-    ZU_ERROR("NivoTV", "Socket closed: " + url_.GetUrl());
+    ZU_RUN_FAILURE(run_, "NivoTV", "Socket closed: " + url_.GetUrl());
     return false;
   }
   count = socket->ReceiveBytes(scratch_.data(), scratch_.size() - 1);
   if (!socket->IsValid()) {
     // Also the normal end of a response delimited by the close of the connection.
-    ZU_ERROR("NivoTV", "Socket closed during reading from: " + url_.GetUrl());
+    ZU_RUN_FAILURE(run_, "NivoTV", "Socket closed during reading from: " + url_.GetUrl());
     count = 0;
     return false;
   }
@@ -419,7 +431,7 @@ bool HttpPageReader::ParseHeader() {
   if (end == std::string::npos) {
     headerScan_ = buffer_.size();
     if (buffer_.size() > sizeLimit_) {
-      ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
+      ZU_RUN_FAILURE(run_, "NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
       broken_ = true;
     }
     return false;
@@ -428,7 +440,7 @@ bool HttpPageReader::ParseHeader() {
   if (end + 4 > sizeLimit_) {
     // Also when the whole header came in one read: without a header end the limit applies to
     // the buffer, so a header over it must fail however the reads fell.
-    ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
+    ZU_RUN_FAILURE(run_, "NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
     broken_ = true;
     return false;
   }
@@ -474,7 +486,7 @@ bool HttpPageReader::ParseHeader() {
     remaining_ = zu::string::ToUint32(length->second);
     if (accepted_) {
       if (remaining_ > sizeLimit_) {
-        ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
+        ZU_RUN_FAILURE(run_, "NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
         broken_ = true;
       } else {
         payload_.reserve(static_cast<size_t>(std::min<uint64_t>(remaining_, kMaxReserve)));
@@ -505,7 +517,7 @@ bool HttpPageReader::ExtractPayload(bool connectionClosed) {
     }
     case Framing::Close:
       if (buffer_.size() > sizeLimit_ - std::min(sizeLimit_, payload_.size())) {
-        ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
+        ZU_RUN_FAILURE(run_, "NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
         broken_ = true;
         return false;
       }
@@ -530,11 +542,11 @@ bool HttpPageReader::ExtractPayload(bool connectionClosed) {
         complete_ = true;
         return true;
       case InflateResult::Failed:
-        ZU_ERROR("NivoTV", "Failed uncompressing data: " + url_.GetUrl());
+        ZU_RUN_FAILURE(run_, "NivoTV", "Failed uncompressing data: " + url_.GetUrl());
         broken_ = true;
         return false;
       case InflateResult::TooLarge:
-        ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
+        ZU_RUN_FAILURE(run_, "NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
         broken_ = true;
         return false;
     }
@@ -580,7 +592,8 @@ bool HttpPageReader::DecodeChunks(const char* data, size_t size, size_t& consume
             found == nullptr ? std::string::npos : static_cast<const char*>(found) - data;
         const size_t stop = lineEnd == std::string::npos ? size : lineEnd;
         if (sizeLine_.size() + (stop - pos) > kMaxChunkLine) {
-          ZU_ERROR("NivoTV", "Broken chunked coding in the response of " + url_.GetUrl());
+          ZU_RUN_FAILURE(run_, "NivoTV",
+                         "Broken chunked coding in the response of " + url_.GetUrl());
           broken_ = true;
           break;
         }
@@ -593,7 +606,8 @@ bool HttpPageReader::DecodeChunks(const char* data, size_t size, size_t& consume
         uint64_t chunkSize = 0;
         if (sizeLine_.empty() || sizeLine_.back() != '\r' ||
             !ParseChunkSize(sizeLine_.substr(0, sizeLine_.size() - 1), chunkSize)) {
-          ZU_ERROR("NivoTV", "Broken chunked coding in the response of " + url_.GetUrl());
+          ZU_RUN_FAILURE(run_, "NivoTV",
+                         "Broken chunked coding in the response of " + url_.GetUrl());
           broken_ = true;
           break;
         }
@@ -601,7 +615,7 @@ bool HttpPageReader::DecodeChunks(const char* data, size_t size, size_t& consume
         if (chunkSize == 0) {
           chunkState_ = ChunkState::Done;
         } else if (chunkSize > sizeLimit_ - std::min(sizeLimit_, payload_.size())) {
-          ZU_ERROR("NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
+          ZU_RUN_FAILURE(run_, "NivoTV", "Response exceeds the size limit: " + url_.GetUrl());
           broken_ = true;
         } else {
           remaining_ = chunkSize;
@@ -622,7 +636,8 @@ bool HttpPageReader::DecodeChunks(const char* data, size_t size, size_t& consume
       case ChunkState::DataLF: {
         const char expected = chunkState_ == ChunkState::DataCR ? '\r' : '\n';
         if (data[pos] != expected) {
-          ZU_ERROR("NivoTV", "Broken chunked coding in the response of " + url_.GetUrl());
+          ZU_RUN_FAILURE(run_, "NivoTV",
+                         "Broken chunked coding in the response of " + url_.GetUrl());
           broken_ = true;
           break;
         }
@@ -642,7 +657,7 @@ bool HttpPageReader::DecodeChunks(const char* data, size_t size, size_t& consume
 
 void HttpPageReader::CancelFrame() {
   Lock lock(mutex_);
-  ZU_ERROR("NivoTV", "Cancel due to error: " + url_.GetUrl());
+  ZU_RUN_FAILURE(run_, "NivoTV", "Cancel due to error: " + url_.GetUrl());
   frame_.Clear();
   ReleasePayload();
   if (state_ == RequestState::Pending)

@@ -17,6 +17,8 @@
 namespace zu {
 namespace nivo {
 
+class FailureRun;
+
 // The add-on's HTTP/1.1 client: one GET per new connection, the response received on the
 // thread of the reader's own socket server, where it is parsed, de-chunked and inflated.
 // Only "HTTP/1.1 200 OK" is accepted; the payload ends by chunked coding, "Content-Length"
@@ -69,6 +71,10 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   // "failed sending command " or "failed reading data of " (also for an empty body). Never
   // throws for network failures; the reader is reset on every return.
   HttpFrame GetHttpPage(const HttpUrl& url, const HeaderMap& headers);
+  // The same, with every failure of the request logged through failures (see FailureRun):
+  // an Error only when it starts a run of failures, a Warning otherwise. The caller ends the
+  // run (FailureRun::Succeed) when its work succeeded. failures must outlive the call.
+  HttpFrame GetHttpPage(const HttpUrl& url, const HeaderMap& headers, FailureRun* failures);
 
   // Back to idle: closes and unregisters the connection, clears buffer, frame and the
   // completion event, and the stored URL becomes empty host, empty path, port 80.
@@ -136,6 +142,8 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   mutable std::recursive_mutex mutex_;
 
   HttpUrl url_;
+  // Where the failures of the running request are reported; null: as Errors.
+  FailureRun* run_ = nullptr;
   SharedPtr<net::SocketServer> server_;
   net::ReadWriteSocketPtr socket_;
   // Bytes received and not yet consumed.
