@@ -22,9 +22,11 @@ class DocumentWriter {
 
   std::string HeaderInfo() const;
   // {"data":[{"Station":{"UID":..,"DisplayName":..,"Channel":[..],"Flags":[..],...}}, ...]}
-  std::string StationList(const std::string& baseUrl, bool wrongTypes, Quirks quirks) const;
+  std::string StationList(const std::string& baseUrl, bool wrongTypes,
+                          Quirks quirks = Quirks()) const;
   // endpoint is kPlaylistFta, kPlaylistPlus or kPlaylistAll.
-  std::string Playlist(Endpoint endpoint, const std::string& baseUrl, Quirks quirks) const;
+  std::string Playlist(Endpoint endpoint, const std::string& baseUrl,
+                       Quirks quirks = Quirks()) const;
   std::string RadioPlaylist(const std::string& baseUrl) const;
   // [ {meta}, [ [uid, "name", [show, ...]] ] ]; an unknown uid gives an empty station list.
   std::string ShowList(std::uint32_t uid, const std::string& periodText, const Period& period,

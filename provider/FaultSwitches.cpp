@@ -20,11 +20,6 @@ void FaultSwitches::SetFault(Endpoint endpoint, const FaultRule& rule) {
   changed_.notify_all();
 }
 
-FaultRule FaultSwitches::GetFault(Endpoint endpoint) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return faults_[static_cast<std::size_t>(endpoint)];
-}
-
 void FaultSwitches::SetTransfer(Endpoint endpoint, const Transfer& transfer) {
   std::lock_guard<std::mutex> lock(mutex_);
   transfers_[static_cast<std::size_t>(endpoint)] = transfer;
@@ -38,11 +33,6 @@ Transfer FaultSwitches::GetTransfer(Endpoint endpoint) const {
 void FaultSwitches::SetQuirk(Quirk quirk, bool on) {
   std::lock_guard<std::mutex> lock(mutex_);
   quirks_.set(static_cast<std::size_t>(quirk), on);
-}
-
-Quirks FaultSwitches::GetQuirks() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return quirks_;
 }
 
 FaultSwitches::Decision FaultSwitches::Take(Endpoint endpoint) {

@@ -30,11 +30,9 @@ class FaultSwitches {
   // A new rule restarts the endpoint's skip/times count and releases the requests that hang
   // on the endpoint.
   void SetFault(Endpoint endpoint, const FaultRule& rule);
-  FaultRule GetFault(Endpoint endpoint) const;
   void SetTransfer(Endpoint endpoint, const Transfer& transfer);
   Transfer GetTransfer(Endpoint endpoint) const;
   void SetQuirk(Quirk quirk, bool on);
-  Quirks GetQuirks() const;
 
   // Counts the request against the endpoint's rule and says how to serve it.
   Decision Take(Endpoint endpoint);

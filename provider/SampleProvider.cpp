@@ -125,14 +125,8 @@ void SampleProvider::SetFaultEverywhere(const FaultRule& rule) {
 void SampleProvider::ClearFaults() {
   SetFaultEverywhere(FaultRule());
 }
-FaultRule SampleProvider::GetFault(Endpoint endpoint) const {
-  return imp_->switches_.GetFault(endpoint);
-}
 bool SampleProvider::SetOffline(bool offline) {
   return imp_->listener_.SetOffline(offline);
-}
-void SampleProvider::SetOfflineFor(std::chrono::milliseconds duration) {
-  imp_->listener_.SetOfflineFor(duration);
 }
 bool SampleProvider::IsOffline() const {
   return imp_->listener_.IsOffline();
@@ -152,9 +146,6 @@ Transfer SampleProvider::GetTransfer(Endpoint endpoint) const {
 
 void SampleProvider::SetQuirk(Quirk quirk, bool on) {
   imp_->switches_.SetQuirk(quirk, on);
-}
-bool SampleProvider::HasQuirk(Quirk quirk) const {
-  return Has(imp_->switches_.GetQuirks(), quirk);
 }
 
 std::vector<RequestRecord> SampleProvider::Requests() const {

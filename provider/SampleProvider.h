@@ -68,13 +68,10 @@ class SampleProvider {
   void SetFault(Endpoint endpoint, const FaultRule& rule);
   void SetFaultEverywhere(const FaultRule& rule);
   void ClearFaults();
-  FaultRule GetFault(Endpoint endpoint) const;
   // Offline: the listening socket is closed (connections are refused) while the port stays
   // reserved; requests in flight are cut. Returns when done; false (logged) if the port could
   // not be bound again.
   bool SetOffline(bool offline);
-  // Goes offline now and back online after the duration (zero: stays offline); returns at once.
-  void SetOfflineFor(std::chrono::milliseconds duration);
   bool IsOffline() const;
 
   // Transfer forms per endpoint (see DefaultTransfer for the initial ones).
@@ -84,7 +81,6 @@ class SampleProvider {
 
   // Document quirks, all off at first; a switch applies to the requests routed after it.
   void SetQuirk(Quirk quirk, bool on);
-  bool HasQuirk(Quirk quirk) const;
 
   // Requests received so far, oldest first (at most Options::maxRecords of them).
   std::vector<RequestRecord> Requests() const;
