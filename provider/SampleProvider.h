@@ -34,7 +34,8 @@ class SampleProvider {
     std::size_t maxRecords = 100000;  // requests kept for Requests(); later ones only counted
                                       // per endpoint
     // An MPEG transport stream file that every stream URL of the playlists serves in an
-    // endless loop; empty: a few null packets and the end.
+    // endless loop (of the faults only hang, http and huge apply to it); empty: a few null
+    // packets and the end.
     std::string streamFile;
     bool paceStream = true;  // at the stream's own pace, a second ahead; else as fast as read
   };
