@@ -50,7 +50,63 @@ std::uint8_t Scale(std::uint32_t channel, unsigned percent) {
   return static_cast<std::uint8_t>(value > 255 ? 255 : value);
 }
 
+// The code points of Windows-1252's bytes 0x80..0x9F; 0 where the byte is undefined.
+const std::uint16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+// The length of the UTF-8 sequence at text[at] and its code point; 0 when none starts there.
+std::size_t DecodeUtf8(const std::string& text, std::size_t at, std::uint32_t& code) {
+  unsigned char lead = static_cast<unsigned char>(text[at]);
+  std::size_t length = lead < 0x80                   ? 1
+                       : lead >= 0xC2 && lead < 0xE0 ? 2
+                       : lead >= 0xE0 && lead < 0xF0 ? 3
+                       : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                     : 0;
+  if (length == 0 || at + length > text.size()) {
+    return 0;
+  }
+  code = length == 1 ? lead : lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    unsigned char next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80) {
+      return 0;
+    }
+    code = code << 6 | (next & 0x3F);
+  }
+  bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
+  return overlong || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000) ? 0 : length;
+}
+
 }  // namespace
+
+std::string Codec::Windows1252(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t at = 0; at < utf8.size();) {
+    std::uint32_t code = 0;
+    std::size_t length = DecodeUtf8(utf8, at, code);
+    if (length == 0) {
+      out.push_back(utf8[at++]);
+      continue;
+    }
+    at += length;
+    char byte = '?';
+    if (code < 0x80 || (code >= 0xA0 && code < 0x100)) {
+      byte = static_cast<char>(code);
+    } else {
+      for (std::size_t i = 0; i < 32; ++i) {
+        if (kHighControls[i] == code) {
+          byte = static_cast<char>(0x80 + i);
+        }
+      }
+    }
+    out.push_back(byte);
+  }
+  return out;
+}
 
 std::string Codec::Gzip(const std::string& data) {
   return Deflate(data, 15 + 16);

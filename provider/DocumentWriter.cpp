@@ -54,6 +54,72 @@ std::string RenderPlaylist(const std::vector<PlaylistLine>& lines, const char* n
   return text;
 }
 
+// Stand-ins for raw control characters while a document is rendered: the JSON writer would
+// escape the characters themselves. Private-use code points, which no catalogue text holds.
+const char kTabMark[] = "\xEE\x80\x89";
+const char kStartOfHeadingMark[] = "\xEE\x80\x81";
+
+// The text with a raw control character inside (as its stand-in, see Unmark): a TAB in place
+// of the first space for even `which`, else 0x01 before it; in the middle of a text without
+// spaces.
+std::string WithControlCharacter(const std::string& text, std::uint64_t which) {
+  std::size_t space = text.find(' ');
+  std::size_t at = space == std::string::npos ? text.size() / 2 : space;
+  std::string result = text;
+  if (which % 2 == 0) {
+    result.replace(at, space == std::string::npos ? 0 : 1, kTabMark);
+  } else {
+    result.insert(at, kStartOfHeadingMark);
+  }
+  return result;
+}
+
+// The rendered document with the stand-ins turned into the raw characters.
+std::string Unmark(std::string text, Quirks quirks) {
+  if (!Has(quirks, Quirk::kControlCharacters)) {
+    return text;
+  }
+  for (const auto& mark :
+       {std::make_pair(kTabMark, '\t'), std::make_pair(kStartOfHeadingMark, '\x01')}) {
+    for (std::size_t at = text.find(mark.first); at != std::string::npos;
+         at = text.find(mark.first, at + 1)) {
+      text.replace(at, 3, 1, mark.second);
+    }
+  }
+  return text;
+}
+
+// Playlist-only entries have stream ids from here on, counted from 1.
+const std::uint32_t kFirstExtraId = 900000;
+
+// The ids of the first shows of a show list under kUnusableShowIds.
+const char* const kUnusableIds[] = {"abc", "x-1", "", "-5", "0", "4711471147114711471147114"};
+
+bool TakeNumber(const std::string& text, std::size_t& at, std::uint32_t& value) {
+  std::size_t begin = at;
+  std::uint64_t number = 0;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - begin < 10) {
+    number = number * 10 + static_cast<std::uint64_t>(text[at++] - '0');
+  }
+  value = static_cast<std::uint32_t>(number);
+  return at > begin && number <= 0xFFFFFFFFull;
+}
+
+// A station's name as the documents give it.
+std::string NameOf(const Catalogue& catalogue, const Station& station, Quirks quirks) {
+  std::size_t ordinal = catalogue.OrdinalOf(station);
+  return Has(quirks, Quirk::kControlCharacters) && ordinal % 3 == 1
+             ? WithControlCharacter(station.name, ordinal / 3)
+             : station.name;
+}
+
+// A show's title as the documents give it.
+std::string TitleOf(const Show& show, Quirks quirks) {
+  return Has(quirks, Quirk::kControlCharacters) && show.seed % 3 == 0
+             ? WithControlCharacter(show.title, show.seed >> 8)
+             : show.title;
+}
+
 }  // namespace
 
 std::string DocumentWriter::HeaderInfo() const {
@@ -65,13 +131,15 @@ std::string DocumentWriter::HeaderInfo() const {
   return Dump(info);
 }
 
-std::string DocumentWriter::StationList(const std::string& baseUrl, bool wrongTypes) const {
+std::string DocumentWriter::StationList(const std::string& baseUrl, bool wrongTypes,
+                                        Quirks quirks) const {
   Json data = Json::array();
   for (const Station& station : catalogue_.Stations()) {
+    std::string name = NameOf(catalogue_, station, quirks);
     Json entry = {
         {"UID", station.uid},
-        {"DisplayName", station.name},
-        {"ShortName", station.name},
+        {"DisplayName", name},
+        {"ShortName", name},
         {"Channel", Json::array({station.channelGroup, station.number})},
         {"Flags", station.flags},
         {"Products", station.products},
@@ -86,10 +154,11 @@ std::string DocumentWriter::StationList(const std::string& baseUrl, bool wrongTy
     }
     data.push_back({{"Station", entry}});
   }
-  return Dump(Json{{"status", "OK"}, {"count", data.size()}, {"data", data}});
+  return Unmark(Dump(Json{{"status", "OK"}, {"count", data.size()}, {"data", data}}), quirks);
 }
 
-std::string DocumentWriter::Playlist(Endpoint endpoint, const std::string& baseUrl) const {
+std::string DocumentWriter::Playlist(Endpoint endpoint, const std::string& baseUrl,
+                                     Quirks quirks) const {
   std::vector<PlaylistLine> lines;
   std::string streamBase = baseUrl + "/stream/";
   if (endpoint == Endpoint::kPlaylistFta) {
@@ -102,11 +171,11 @@ std::string DocumentWriter::Playlist(Endpoint endpoint, const std::string& baseU
                   (endpoint == Endpoint::kPlaylistFta && station.inFta) ||
                   (endpoint == Endpoint::kPlaylistPlus && station.inPlus);
     if (listed) {
-      lines.push_back({station.playlistGroup, station.name,
+      lines.push_back({station.playlistGroup, NameOf(catalogue_, station, quirks),
                        streamBase + std::to_string(station.uid) + ".ts", station.uid});
     }
   }
-  std::uint32_t extraId = 900000;
+  std::uint32_t extraId = kFirstExtraId;
   for (const PlaylistOnlyEntry& extra : catalogue_.PlaylistOnly()) {
     ++extraId;
     bool listed = (endpoint == Endpoint::kPlaylistAll && extra.inAll) ||
@@ -119,7 +188,7 @@ std::string DocumentWriter::Playlist(Endpoint endpoint, const std::string& baseU
   // The Plus list comes with CR LF line ends and the full list with player attributes, as
   // the service's lists differ in such details.
   const char* newline = endpoint == Endpoint::kPlaylistPlus ? "\r\n" : "\n";
-  return RenderPlaylist(lines, newline, endpoint == Endpoint::kPlaylistAll);
+  return Unmark(RenderPlaylist(lines, newline, endpoint == Endpoint::kPlaylistAll), quirks);
 }
 
 std::string DocumentWriter::RadioPlaylist(const std::string& baseUrl) const {
@@ -134,22 +203,24 @@ std::string DocumentWriter::RadioPlaylist(const std::string& baseUrl) const {
 }
 
 std::string DocumentWriter::ShowList(std::uint32_t uid, const std::string& periodText,
-                                     const Period& period, bool wrongTypes) const {
+                                     const Period& period, bool wrongTypes, Quirks quirks) const {
   Json meta = {{"period", periodText}, {"stationuid", uid}, {"source", "NivoTV sample provider"}};
   Json stations = Json::array();
   const Station* station = catalogue_.FindByUid(uid);
   if (station != nullptr) {
     Json shows = Json::array();
-    for (const Show& show : guide_.Overlapping(*station, period)) {
+    for (const Show& show : GuideFor(quirks).Overlapping(*station, period)) {
       Json item = Json::array();
       if (wrongTypes) {
         item.push_back(show.id);
+      } else if (Has(quirks, Quirk::kUnusableShowIds) && shows.size() < 6) {
+        item.push_back(kUnusableIds[shows.size()]);
       } else {
         item.push_back(std::to_string(show.id));
       }
       item.push_back(FormatExtended(show.start));
       item.push_back(FormatExtended(show.end));
-      item.push_back(show.title);
+      item.push_back(TitleOf(show, quirks));
       bool brief = show.type == "Nachrichten" || show.type == "Information";
       if (!brief || show.seed % 3 == 0) {
         // Optional members as the service sends them: missing subtitles as null, genre
@@ -174,16 +245,16 @@ std::string DocumentWriter::ShowList(std::uint32_t uid, const std::string& perio
       }
       shows.push_back(item);
     }
-    stations.push_back(Json::array({station->uid, station->name, shows}));
+    stations.push_back(Json::array({station->uid, NameOf(catalogue_, *station, quirks), shows}));
   }
-  return Dump(Json::array({meta, stations}));
+  return Unmark(Dump(Json::array({meta, stations})), quirks);
 }
 
 bool DocumentWriter::ShowDetails(std::uint32_t id, const std::string& baseUrl, bool wrongTypes,
-                                 std::string& document) const {
+                                 Quirks quirks, std::string& document) const {
   Show show;
   const Station* station = nullptr;
-  if (!guide_.Find(id, show, station)) {
+  if (!GuideFor(quirks).Find(id, show, station)) {
     return false;
   }
   provider::ShowDetails details = guide_.Details(*station, show);
@@ -196,7 +267,7 @@ bool DocumentWriter::ShowDetails(std::uint32_t id, const std::string& baseUrl, b
   }
   Json event = {
       {"ID", show.id},
-      {"Title", show.title},
+      {"Title", TitleOf(show, quirks)},
       {"SubTitle", show.subTitle},
       {"Type", show.type},
       {"Genre", show.genre},
@@ -209,10 +280,51 @@ bool DocumentWriter::ShowDetails(std::uint32_t id, const std::string& baseUrl, b
       {"Start", FormatExtended(show.start)},
       {"End", FormatExtended(show.end)},
       {"StationUID", station->uid},
-      {"StationName", station->name},
+      {"StationName", NameOf(catalogue_, *station, quirks)},
   };
-  document = Dump(Json{{"status", "OK"}, {"data", Json::array({{{"Event", event}}})}});
+  document =
+      Unmark(Dump(Json{{"status", "OK"}, {"data", Json::array({{{"Event", event}}})}}), quirks);
   return true;
+}
+
+bool DocumentWriter::ListsStream(const std::string& path) const {
+  std::uint32_t number = 0;
+  std::size_t at = 7;
+  if (path.compare(0, at, "/radio/") == 0) {
+    return TakeNumber(path, at, number) && path.compare(at, std::string::npos, ".mp3") == 0 &&
+           number >= 1 && number <= catalogue_.Radio().size();
+  }
+  at = 8;
+  if (path.compare(0, at, "/stream/") != 0) {
+    return false;
+  }
+  Endpoint list = Endpoint::kPlaylistAll;
+  if (path.compare(at, 4, "fta/") == 0) {
+    list = Endpoint::kPlaylistFta;
+    at += 4;
+  } else if (path.compare(at, 5, "plus/") == 0) {
+    list = Endpoint::kPlaylistPlus;
+    at += 5;
+  }
+  if (!TakeNumber(path, at, number) || path.compare(at, std::string::npos, ".ts") != 0) {
+    return false;
+  }
+  if (const Station* station = catalogue_.FindByUid(number)) {
+    return list == Endpoint::kPlaylistAll || (list == Endpoint::kPlaylistFta && station->inFta) ||
+           (list == Endpoint::kPlaylistPlus && station->inPlus);
+  }
+  const std::vector<PlaylistOnlyEntry>& extras = catalogue_.PlaylistOnly();
+  if (number <= kFirstExtraId || number - kFirstExtraId > extras.size()) {
+    return false;
+  }
+  const PlaylistOnlyEntry& extra = extras[number - kFirstExtraId - 1];
+  return (list == Endpoint::kPlaylistAll && extra.inAll) ||
+         (list == Endpoint::kPlaylistFta && extra.inFta) ||
+         (list == Endpoint::kPlaylistPlus && extra.inPlus);
+}
+
+const Guide& DocumentWriter::GuideFor(Quirks quirks) const {
+  return Has(quirks, Quirk::kMovedShow) ? movedGuide_ : guide_;
 }
 
 }  // namespace provider

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 namespace zu {
 namespace provider {
@@ -80,6 +82,24 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
 
 }  // namespace
 
+bool ParseUint32(const std::string& text, std::uint32_t& value) {
+  if (text.empty() || text.size() > 10) {
+    return false;
+  }
+  std::uint64_t parsed = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    parsed = parsed * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (parsed > 0xFFFFFFFFull) {
+    return false;
+  }
+  value = static_cast<std::uint32_t>(parsed);
+  return true;
+}
+
 const char* EndpointName(Endpoint endpoint) {
   std::size_t index = static_cast<std::size_t>(endpoint);
   return index < kEndpointCount ? kEndpointNames[index] : "unknown";
@@ -130,6 +150,28 @@ bool ParseFraming(const std::string& name, Framing& framing) {
   for (Framing candidate : {Framing::kContentLength, Framing::kChunked, Framing::kCloseDelimited}) {
     if (name == FramingName(candidate)) {
       framing = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* QuirkName(Quirk quirk) {
+  switch (quirk) {
+    case Quirk::kControlCharacters:
+      return "control-characters";
+    case Quirk::kUnusableShowIds:
+      return "unusable-show-ids";
+    case Quirk::kMovedShow:
+      return "moved-show";
+  }
+  return "unknown";
+}
+
+bool ParseQuirk(const std::string& name, Quirk& quirk) {
+  for (std::size_t i = 0; i < kQuirkCount; ++i) {
+    if (name == QuirkName(static_cast<Quirk>(i))) {
+      quirk = static_cast<Quirk>(i);
       return true;
     }
   }
@@ -222,7 +264,7 @@ bool ParseTransferOption(const std::string& option, std::vector<Endpoint>& endpo
                          Transfer& transfer, std::string& error) {
   std::size_t equals = option.find('=');
   if (equals == std::string::npos) {
-    error = "transfer '" + option + "' is not of the form ENDPOINT=FRAMING[+gzip|-gzip]";
+    error = "transfer '" + option + "' is not of the form ENDPOINT=FRAMING[+MODIFIER...]";
     return false;
   }
   if (!ParseEndpoints(option.substr(0, equals), endpoints)) {
@@ -230,22 +272,37 @@ bool ParseTransferOption(const std::string& option, std::vector<Endpoint>& endpo
     return false;
   }
   std::string form = option.substr(equals + 1);
-  bool gzip = false;
   std::size_t sign = form.find_first_of("+-");
-  if (sign != std::string::npos) {
-    std::string suffix = form.substr(sign + 1);
-    if (suffix != "gzip") {
-      error = "bad encoding '" + form.substr(sign) + "' in transfer '" + option + "'";
-      return false;
-    }
-    gzip = form[sign] == '+';
-    form = form.substr(0, sign);
-  }
+  std::string modifiers = sign == std::string::npos ? std::string() : form.substr(sign);
+  form = form.substr(0, sign);
   if (!ParseFraming(form, transfer.framing)) {
     error = "unknown framing '" + form + "' in transfer '" + option + "' (length, chunked, close)";
     return false;
   }
-  transfer.gzip = gzip;
+  transfer.gzip = transfer.latin1 = transfer.lowerCaseHeaders = false;
+  const std::pair<const char*, bool*> names[] = {
+      {"gzip", &transfer.gzip},
+      {"latin1", &transfer.latin1},
+      {"lower-case-headers", &transfer.lowerCaseHeaders}};
+  std::size_t at = 0;
+  while (at < modifiers.size()) {
+    bool known = false;
+    for (const auto& name : names) {
+      std::size_t end = at + 1 + std::char_traits<char>::length(name.first);
+      if (modifiers.compare(at + 1, end - at - 1, name.first) == 0 &&
+          (end == modifiers.size() || modifiers[end] == '+' || modifiers[end] == '-')) {
+        *name.second = modifiers[at] == '+';
+        at = end;
+        known = true;
+        break;
+      }
+    }
+    if (!known) {
+      error = "bad modifier '" + modifiers.substr(at) + "' in transfer '" + option +
+              "' (gzip, latin1, lower-case-headers)";
+      return false;
+    }
+  }
   return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,10 +57,43 @@ enum class Framing {
   kCloseDelimited,  // neither; the body ends when the connection closes
 };
 
+// How a document travels: its framing, compression, text encoding and the spelling of the
+// response's header names.
 struct Transfer {
   bool gzip = false;  // gzip the body when the request's Accept-Encoding allows it
   Framing framing = Framing::kContentLength;
+  // Text documents (JSON, playlists) in Windows-1252 instead of UTF-8, as services of the
+  // Latin-1 age send them: "\xC3\xB6" goes out as the single byte 0xF6. Characters that
+  // Windows-1252 lacks go out as "?".
+  bool latin1 = false;
+  // Every header name in lower case ("content-length", "transfer-encoding", ...).
+  bool lowerCaseHeaders = false;
 };
+
+// Ways the documents of real services depart from tidy ones. Each is switched on or off for
+// every document at once and changes only what the documents say, never how they travel.
+enum class Quirk {
+  // Raw control characters inside JSON strings: every third station's name holds a TAB or
+  // 0x01 (in the station list and, byte for byte, in the playlists), and so does the title
+  // of every third show (in the show lists and the details).
+  kControlCharacters,
+  // The first six shows of every show list carry the ids "abc", "x-1", "", "-5", "0" and a
+  // 25-digit number; their details cannot be asked for.
+  kUnusableShowIds,
+  // One show of every broadcast day ends ten minutes later than before and its successor
+  // starts that much later; both keep their ids. Switching it on moves a show between two
+  // fetches of the same window.
+  kMovedShow,
+};
+constexpr std::size_t kQuirkCount = 3;
+using Quirks = std::bitset<kQuirkCount>;
+
+inline bool Has(const Quirks& quirks, Quirk quirk) {
+  return quirks.test(static_cast<std::size_t>(quirk));
+}
+
+// A plain decimal number of at most 4294967295 (no sign, no spaces).
+bool ParseUint32(const std::string& text, std::uint32_t& value);
 
 // Names used on the command line and by the control path ("stations", "playlist-plus", ...).
 const char* EndpointName(Endpoint endpoint);
@@ -68,6 +102,8 @@ const char* FaultName(Fault fault);
 bool ParseFault(const std::string& name, Fault& fault);
 const char* FramingName(Framing framing);
 bool ParseFraming(const std::string& name, Framing& framing);
+const char* QuirkName(Quirk quirk);  // "control-characters", "unusable-show-ids", "moved-show"
+bool ParseQuirk(const std::string& name, Quirk& quirk);
 
 // The transfer form an endpoint uses until it is changed.
 Transfer DefaultTransfer(Endpoint endpoint);
@@ -77,7 +113,9 @@ Transfer DefaultTransfer(Endpoint endpoint);
 // On failure returns false and describes the problem in error.
 bool ParseFaultOption(const std::string& option, std::vector<Endpoint>& endpoints, FaultRule& rule,
                       std::string& error);
-// Parses "ENDPOINT=FRAMING[+gzip|-gzip]", e.g. "stations=chunked+gzip", "*=length-gzip".
+// Parses "ENDPOINT=FRAMING[{+|-}MODIFIER...]" with the modifiers gzip, latin1 and
+// lower-case-headers (+ on, - off; absent: off), e.g. "stations=chunked+gzip",
+// "*=length-gzip", "playlist-all=chunked+latin1+lower-case-headers".
 bool ParseTransferOption(const std::string& option, std::vector<Endpoint>& endpoints,
                          Transfer& transfer, std::string& error);
 

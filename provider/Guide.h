@@ -44,7 +44,10 @@ class Guide {
  public:
   static constexpr CivilSeconds kDayStartOffset = 5 * 3600;
 
-  explicit Guide(const Catalogue& catalogue) : catalogue_(catalogue) {}
+  // With movedShows, one show of every day ends ten minutes later and its successor starts
+  // that much later, both keeping their ids: the same guide as a later fetch would find it.
+  explicit Guide(const Catalogue& catalogue, bool movedShows = false)
+      : catalogue_(catalogue), movedShows_(movedShows) {}
 
   // The shows of the broadcast day that starts at 05:00 of `day` (days since 1970-01-01).
   std::vector<Show> Day(const Station& station, std::int64_t day) const;
@@ -60,6 +63,7 @@ class Guide {
 
  private:
   const Catalogue& catalogue_;
+  bool movedShows_;
 };
 
 }  // namespace provider

@@ -11,25 +11,17 @@
 
 #include "provider/Catalogue.h"
 #include "provider/Faults.h"
+#include "provider/RequestLog.h"
 
 namespace zu {
 namespace provider {
 
-// One request as it reached the provider (control requests are not recorded).
-struct RequestRecord {
-  std::string method;
-  std::string target;  // path and query exactly as sent, e.g. "/a/service.m3u"
-  std::vector<std::pair<std::string, std::string>> headers;
-
-  // The value of the first header of that name (case-insensitive); empty when absent.
-  std::string Header(const std::string& name) const;
-};
-
 // A stand-in for the NivoTV service on a loopback address: station list, playlists, logos,
-// show lists and details, generated from a catalogue, with switchable faults and transfer
-// forms. The server runs on threads of its own between Start and Stop; every member may be
-// called from any thread, except that Stop and SetOffline must not be called from inside a
-// request (they wait for the requests in flight).
+// show lists and details, generated from a catalogue, with switchable faults, transfer forms
+// and document quirks, and a live stream behind every stream URL of the playlists. The server
+// runs on threads of its own between Start and Stop; every member may be called from any
+// thread, except that Stop and SetOffline must not be called from inside a request (they wait
+// for the requests in flight).
 class SampleProvider {
  public:
   using LogFunction = std::function<void(const std::string&)>;
@@ -41,6 +33,11 @@ class SampleProvider {
     bool logRequests = false;         // one log line per request
     std::size_t maxRecords = 100000;  // requests kept for Requests(); later ones only counted
                                       // per endpoint
+    // An MPEG transport stream file that every stream URL of the playlists serves in an
+    // endless loop (of the faults only hang, http and huge apply to it); empty: a few null
+    // packets and the end.
+    std::string streamFile;
+    bool paceStream = true;  // at the stream's own pace, a second ahead; else as fast as read
   };
 
   explicit SampleProvider(Catalogue catalogue);
@@ -51,10 +48,12 @@ class SampleProvider {
   SampleProvider& operator=(const SampleProvider&) = delete;
 
   // Binds the address and serves until Stop. False (logged) when the host is not a loopback
-  // address, the port cannot be bound, or the provider was started before. Sets SIGPIPE to
-  // ignored if it has its default action: a client leaving mid-body must not end the process.
+  // address, the stream file is not a transport stream, the port cannot be bound, or the
+  // provider was started before. Sets SIGPIPE to ignored if it has its default action: a
+  // client leaving mid-body must not end the process.
   bool Start();
-  // Releases hanging and dripping requests, closes the port and joins the threads. Idempotent.
+  // Releases hanging, dripping and streaming requests, closes the port and joins the threads.
+  // Idempotent.
   void Stop();
 
   // The bound port (also while offline); 0 before Start.
@@ -70,19 +69,19 @@ class SampleProvider {
   void SetFault(Endpoint endpoint, const FaultRule& rule);
   void SetFaultEverywhere(const FaultRule& rule);
   void ClearFaults();
-  FaultRule GetFault(Endpoint endpoint) const;
   // Offline: the listening socket is closed (connections are refused) while the port stays
   // reserved; requests in flight are cut. Returns when done; false (logged) if the port could
   // not be bound again.
   bool SetOffline(bool offline);
-  // Goes offline now and back online after the duration (zero: stays offline); returns at once.
-  void SetOfflineFor(std::chrono::milliseconds duration);
   bool IsOffline() const;
 
   // Transfer forms per endpoint (see DefaultTransfer for the initial ones).
   void SetTransfer(Endpoint endpoint, const Transfer& transfer);
   void SetTransferEverywhere(const Transfer& transfer);
   Transfer GetTransfer(Endpoint endpoint) const;
+
+  // Document quirks, all off at first; a switch applies to the requests routed after it.
+  void SetQuirk(Quirk quirk, bool on);
 
   // Requests received so far, oldest first (at most Options::maxRecords of them).
   std::vector<RequestRecord> Requests() const;

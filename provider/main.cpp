@@ -34,7 +34,15 @@ const char kUsage[] =
     "  --fault RULE          ENDPOINT=KIND[:STATUS][,skip=N][,times=N][,bytes=N][,interval=MS]\n"
     "                        kinds: hang http empty malformed wrong-types drip reset\n"
     "                        truncated-gzip corrupt-gzip huge; ENDPOINT may be *\n"
-    "  --transfer FORM       ENDPOINT=length|chunked|close[+gzip|-gzip]\n"
+    "  --transfer FORM       ENDPOINT=length|chunked|close[{+|-}MODIFIER...], modifiers:\n"
+    "                        gzip, latin1 (text documents in Windows-1252),\n"
+    "                        lower-case-headers (response header names in lower case)\n"
+    "  --quirk NAME          documents as real services send them: control-characters\n"
+    "                        (a TAB or 0x01 in some station names and show titles),\n"
+    "                        unusable-show-ids (the first six shows of a list have ids\n"
+    "                        \"abc\" \"x-1\" \"\" \"-5\" \"0\" and 25 digits), moved-show (one\n"
+    "                        show a day ends 10 minutes later, its successor starts then)\n"
+    "  --stream-file FILE    an MPEG transport stream every stream URL serves without end\n"
     "  --offline             start with the listener closed (see POST /_control/offline)\n"
     "  --log-requests        log every request on standard error\n"
     "endpoints: headerinfo stations playlist-fta playlist-plus playlist-all shows details\n"
@@ -44,6 +52,8 @@ const char kUsage[] =
     "               days after it, defaults 1 and 3)\n"
     "control (POST): /_control/fault?endpoint=E&kind=K[&status=&skip=&times=&bytes=&interval=]\n"
     "                /_control/clear  /_control/transfer?endpoint=E&framing=F[&gzip=on|off]\n"
+    "                [&latin1=on|off][&lower-case-headers=on|off]\n"
+    "                /_control/quirk?name=NAME[&state=on|off]\n"
     "                /_control/offline?seconds=N  /_control/requests/clear\n"
     "         (GET)  /_control/requests\n";
 
@@ -99,6 +109,7 @@ int main(int argc, char** argv) {
   bool offline = false;
   std::vector<std::pair<std::vector<Endpoint>, FaultRule>> faults;
   std::vector<std::pair<std::vector<Endpoint>, Transfer>> transfers;
+  std::vector<zu::provider::Quirk> quirks;
 
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
@@ -150,6 +161,14 @@ int main(int argc, char** argv) {
         return Fail(error);
       }
       transfers.emplace_back(endpoints, transfer);
+    } else if (option == "--quirk") {
+      zu::provider::Quirk quirk;
+      if (!zu::provider::ParseQuirk(value, quirk)) {
+        return Fail("unknown quirk '" + value + "'");
+      }
+      quirks.push_back(quirk);
+    } else if (option == "--stream-file") {
+      options.streamFile = value;
     } else {
       return Fail("unknown option '" + option + "'\n" + kUsage);
     }
@@ -189,6 +208,9 @@ int main(int argc, char** argv) {
     for (Endpoint endpoint : transfer.first) {
       provider.SetTransfer(endpoint, transfer.second);
     }
+  }
+  for (zu::provider::Quirk quirk : quirks) {
+    provider.SetQuirk(quirk, true);
   }
   if (!provider.Start()) {
     return 1;

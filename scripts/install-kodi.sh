@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the real-host test needs from Debian: Kodi 20, its add-on headers, the
 # IPTV Simple client it is compared with, a virtual X server with Mesa's software renderer,
-# and the tools the test drives them with. Packages already present are skipped; apt-get is
-# only called when something is missing. Recommended packages stay out, so that Kodi comes
-# without add-ons of its own beyond the ones named here.
+# ffmpeg for the test stream the channels play, and the tools the test drives them with.
+# Packages already present are skipped; apt-get is only called when something is missing.
+# Recommended packages stay out, so that Kodi comes without add-ons of its own beyond the
+# ones named here.
 set -euo pipefail
 
 packages=(
   kodi kodi-addons-dev kodi-pvr-iptvsimple
   xvfb xauth libgl1-mesa-dri x11-utils
-  imagemagick sqlite3 curl zip unzip procps
+  imagemagick sqlite3 curl zip unzip procps ffmpeg
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 

@@ -286,8 +286,17 @@ TEST_F(Faults, FaultOptionsAreParsedStrictly) {
   ASSERT_TRUE(zu::provider::ParseTransferOption("shows=close+gzip", endpoints, transfer, error));
   EXPECT_EQ(Framing::kCloseDelimited, transfer.framing);
   EXPECT_TRUE(transfer.gzip);
-  EXPECT_FALSE(zu::provider::ParseTransferOption("shows=close+zip", endpoints, transfer, error));
-  EXPECT_FALSE(zu::provider::ParseTransferOption("shows", endpoints, transfer, error));
+  ASSERT_TRUE(zu::provider::ParseTransferOption("stations=length+lower-case-headers-gzip+latin1",
+                                                endpoints, transfer, error))
+      << error;
+  EXPECT_EQ(Framing::kContentLength, transfer.framing);
+  EXPECT_FALSE(transfer.gzip);
+  EXPECT_TRUE(transfer.latin1);
+  EXPECT_TRUE(transfer.lowerCaseHeaders);
+  for (const char* bad : {"shows=close+zip", "shows", "shows=close+", "shows=close+lower-case",
+                          "shows=close+gzipped", "shows=+gzip"}) {
+    EXPECT_FALSE(zu::provider::ParseTransferOption(bad, endpoints, transfer, error)) << bad;
+  }
 }
 
 }  // namespace

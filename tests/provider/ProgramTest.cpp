@@ -95,7 +95,9 @@ std::uint16_t PortOf(const std::string& line) {
 
 TEST(ProviderProgram, ServesAGeneratedCatalogueWithFaultsAndEndsOnSigterm) {
   Program program({"--port", "0", "--stations", "30", "--radio", "5", "--fault",
-                   "playlist-plus=http:404", "--transfer", "stations=chunked-gzip"});
+                   "playlist-plus=http:404", "--transfer", "stations=chunked-gzip", "--transfer",
+                   "playlist-fta=length+latin1+lower-case-headers", "--quirk",
+                   "unusable-show-ids"});
   std::uint16_t port = PortOf(program.FirstLine());
   ASSERT_NE(0, port);
   provider_test::RawResponse stations =
@@ -103,11 +105,20 @@ TEST(ProviderProgram, ServesAGeneratedCatalogueWithFaultsAndEndsOnSigterm) {
   ASSERT_EQ(200, stations.status);
   EXPECT_EQ("chunked", stations.Header("transfer-encoding"));
   EXPECT_EQ("", stations.Header("content-encoding"));
-  EXPECT_EQ(30u, nlohmann::json::parse(stations.body)["data"].size());
+  nlohmann::json list = nlohmann::json::parse(stations.body)["data"];
+  EXPECT_EQ(30u, list.size());
   EXPECT_EQ(404, Get(port, "/a/service.plus.m3u").status);
-  EXPECT_EQ(200, Get(port, "/a/service.fta.m3u").status);
+  provider_test::RawResponse fta = Get(port, "/a/service.fta.m3u");
+  EXPECT_EQ(200, fta.status);
+  EXPECT_NE(std::string::npos, fta.raw.find("\r\ncontent-length: "));
+  std::string shows =
+      Get(port, "/a/api.mobile.event.hour?period=20160131T060000/24H&stationuid=100003").body;
+  EXPECT_NE(std::string::npos, shows.find("[[\"abc\",")) << shows;
+  // Radio stations and TV stations share the group "Regional".
   std::string radio = Get(port, "/radio.m3u").body;
   EXPECT_NE(std::string::npos, radio.find("Radio Welle 005"));
+  EXPECT_NE(std::string::npos, radio.find("\n## Regional\n"));
+  EXPECT_EQ("Regional", list[8]["Station"]["Channel"][0]);
   // Control path, and the request list it offers.
   ASSERT_EQ(200, Post(port, "/_control/clear").status);
   EXPECT_EQ(200, Get(port, "/a/service.plus.m3u").status);
@@ -136,6 +147,8 @@ TEST(ProviderProgram, ReadsTheSampleCatalogueAndRefusesBadArguments) {
       {{"--port", "70000"}, "bad port"},
       {{"--stations", "5000"}, "--stations takes"},
       {{"--fault", "stations=explode"}, "unknown fault kind"},
+      {{"--quirk", "tidy"}, "unknown quirk"},
+      {{"--stream-file", "/nonexistent.ts"}, "cannot read the stream file"},
       {{"--catalogue", "/nonexistent"}, "cannot open catalogue"},
       {{"--frobnicate", "1"}, "unknown option"},
   };

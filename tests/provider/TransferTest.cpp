@@ -118,6 +118,13 @@ TEST_F(Transfers, ControlPathChangesTheForm) {
   EXPECT_EQ(400, Post(port_, "/_control/transfer?endpoint=stations&framing=zip").status);
   EXPECT_EQ(400, Post(port_, "/_control/transfer?endpoint=nowhere&framing=length").status);
   EXPECT_EQ(400, Post(port_, "/_control/transfer?endpoint=*&framing=length&gzip=yes").status);
+  ASSERT_EQ(200, Post(port_,
+                      "/_control/transfer?endpoint=details&framing=close&latin1=on"
+                      "&lower-case-headers=on")
+                     .status);
+  Transfer details = provider_->GetTransfer(Endpoint::kShowDetails);
+  EXPECT_TRUE(details.latin1 && details.lowerCaseHeaders && !details.gzip);
+  EXPECT_EQ(Framing::kCloseDelimited, details.framing);
   ASSERT_EQ(200, Post(port_, "/_control/transfer?endpoint=*&framing=length&gzip=off").status);
   EXPECT_FALSE(provider_->GetTransfer(Endpoint::kShowList).gzip);
   EXPECT_EQ(Framing::kContentLength, provider_->GetTransfer(Endpoint::kPlaylistPlus).framing);
