@@ -4,8 +4,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "multi_threading/Time.h"
-
 namespace zu {
 namespace system {
 
@@ -36,10 +34,10 @@ std::string GetErrorMessage(int error) {
   return text;
 }
 
-void Sleep(const Time& duration) {
+void Sleep(uint64_t seconds, uint64_t nanoseconds) {
   timespec request{};
-  request.tv_sec = static_cast<time_t>(duration.GetSeconds());
-  request.tv_nsec = static_cast<long>(duration.GetNanoSeconds());
+  request.tv_sec = static_cast<time_t>(seconds);
+  request.tv_nsec = static_cast<long>(nanoseconds);
   timespec remaining{};
   while (::nanosleep(&request, &remaining) != 0 && errno == EINTR)
     request = remaining;

@@ -1,11 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zu {
-
-class Time;
-
 namespace system {
 
 // The current local time as "%d-%b-%Y %H:%M:%S", for example 06-Dec-2026 17:32:11.
@@ -16,8 +14,9 @@ int GetLastError();
 std::string GetLastErrorMessage();
 // The text of the given error number (strerror_r); never empty.
 std::string GetErrorMessage(int error);
-// Blocks the calling thread for the given duration; a signal does not cut it short.
-void Sleep(const Time& duration);
+// Blocks the calling thread for seconds plus nanoseconds (below one second); a signal does not
+// cut it short. multi_threading/Time.h adds the form that takes a zu::Time.
+void Sleep(uint64_t seconds, uint64_t nanoseconds);
 
 }  // namespace system
 }  // namespace zu

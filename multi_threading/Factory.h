@@ -31,8 +31,8 @@ MutexPtr CreateMutex(const std::string& name, bool initiallyLocked, CreationMode
 // A semaphore private to the process.
 SemaphorePtr CreateSemaphore(unsigned int initialCount);
 // A semaphore shared between processes; the name goes to the system unchanged (for example
-// "/name"). The side that created or may have created it (CreateNew, CreateOrOpen) removes
-// the name when its object is destroyed. A failed open is not printed.
+// "/name"). The side whose open created it (CreateNew, or CreateOrOpen finding no such
+// semaphore) removes the name when its object is destroyed. A failed open is not printed.
 SemaphorePtr CreateSemaphore(const std::string& name, unsigned int initialCount, CreationMode mode);
 EventPtr CreateEvent(bool manualReset, bool initiallySet);
 // A condition with a new process-private mutex of its own.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "base/SharedPtr.h"
@@ -9,6 +10,11 @@ namespace multi_threading {
 
 class Thread;
 typedef SharedPtr<Thread> ThreadPtr;
+
+namespace imp {
+class MessageQueue;
+class ThreadBase;
+}  // namespace imp
 
 // Base of every message passed between threads. Messages are created with new and handed
 // around as MessagePtr; a message posted to a thread belongs to its queue until taken out.
@@ -42,6 +48,15 @@ class Message : public SharedPtrFromThis<Message> {
   const uint32_t sequence;
   // The thread that created the message; replies go back to it.
   const ThreadPtr sender;
+
+ private:
+  friend class imp::MessageQueue;
+  friend class imp::ThreadBase;
+
+  // Set while a caller of SendThreadMessageAndWait waits for this message to come back.
+  std::atomic<bool> awaited_{false};
+  // Set on a message handed back to its waiter without having been handled.
+  std::atomic<bool> failed_{false};
 };
 
 typedef SharedPtr<Message> MessagePtr;

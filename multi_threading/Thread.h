@@ -34,16 +34,19 @@ class Thread {
   virtual bool SendThreadMessage(MessagePtr message) = 0;
   // Posts the message, then waits on the sender's queue for its reply: Received for a reply
   // with the message's sequence number, Failed for a reply with another one (it is consumed)
-  // or a failure, Quit when a quit message arrives first. Other messages stay queued. The
-  // sender's queue must not be read by anyone else meanwhile.
+  // or a failure, Quit when a quit message arrives first. A message that the thread drops
+  // unhandled (its loop does not know it, or ends before reading it) comes back marked
+  // failed, so the wait ends with Failed. Other messages stay queued. The sender's queue must
+  // not be read by anyone else meanwhile.
   virtual Message::ReturnValue SendThreadMessageAndWait(MessagePtr message) = 0;
   // Hands a handled message back: call it on the message's sender.
   virtual bool ReplyThreadMessage(MessagePtr message) = 0;
   // Takes the next message of this thread's queue, waiting as long as it takes: Received,
   // Quit, or Failed when the wait failed. Called by the thread itself.
   virtual Message::ReturnValue WaitThreadMessage(MessagePtr& message) = 0;
-  // As WaitThreadMessage, waiting at most timeout (monotonic clock): Timeout when it passed.
-  // With Zero() it only looks: Failed when the queue is empty.
+  // As WaitThreadMessage, waiting at most timeout (monotonic clock): Timeout when it passed,
+  // Failed (logged) as soon as the wait itself fails. With Zero() it only looks: Failed when
+  // the queue is empty.
   virtual Message::ReturnValue TryWaitThreadMessage(MessagePtr& message, const Time& timeout) = 0;
 };
 

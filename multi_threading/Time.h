@@ -4,6 +4,7 @@
 
 #include "base/Exception.h"
 #include "base/SharedPtr.h"
+#include "base/System.h"
 
 namespace zu {
 
@@ -107,5 +108,14 @@ inline Time operator-(Time a, const Time& b) {
 // "12 34"); reads the two values back in the same order.
 SharedPtr<Stream> operator<<(SharedPtr<Stream> stream, const Time& time);
 SharedPtr<Stream> operator>>(SharedPtr<Stream> stream, Time& time);
+
+namespace system {
+
+// Blocks the calling thread for duration; a signal does not cut it short.
+inline void Sleep(const Time& duration) {
+  Sleep(duration.GetSeconds(), duration.GetNanoSeconds());
+}
+
+}  // namespace system
 
 }  // namespace zu

@@ -26,7 +26,8 @@ class SocketServer {
   // Stops the server's thread (as Stop(true)) and releases every registration.
   virtual ~SocketServer() = default;
   // Makes the server watch its sockets. With wait, returns once the server thread has
-  // switched. False when the server's thread is not running or the request was refused.
+  // switched. False when the server's thread is not running, the request was refused, or
+  // (with wait) the server stopped before it handled the request.
   virtual bool Start(bool wait) = 0;
   // Ends the watching; with wait, also ends the server's thread and waits for it.
   virtual void Stop(bool wait) = 0;

@@ -6,6 +6,7 @@
 #include "multi_threading/Message.h"
 #include "nivo/ClientCore.h"
 #include "nivo/Host.h"
+#include "output/Output.h"
 
 namespace zu {
 namespace nivo {
@@ -13,6 +14,23 @@ namespace nivo {
 using multi_threading::Message;
 using multi_threading::MessagePtr;
 using multi_threading::ThreadPtr;
+
+namespace {
+
+// Waits one quiet period on the thread's queue; true when the pass goes on. The quit message
+// ends the pass; so does a failed wait, which would otherwise fire the remaining refreshes at
+// once.
+bool QuietPeriodPassed(const ThreadPtr& thread, const zu::Time& wait) {
+  MessagePtr message;
+  const Message::ReturnValue result = thread->TryWaitThreadMessage(message, wait);
+  if (result == Message::Failed && !(wait == zu::Time::Zero())) {
+    ZU_ERROR("NivoTV", "EPG update thread: waiting failed; the update pass ends");
+    return false;
+  }
+  return result != Message::Quit;
+}
+
+}  // namespace
 
 EPGUpdateThread::EPGUpdateThread(ClientCore* client, std::vector<unsigned int> channelUids,
                                  const zu::Time& wait)
@@ -22,10 +40,7 @@ bool EPGUpdateThread::Run() {
   ThreadPtr thread = multi_threading::factory::GetCurrentThread();
   if (!thread)
     return true;  // logged by the factory; without a queue the quit message could not end us
-  // The quit message ends every wait; any other outcome (time-out, another message, a failed
-  // wait) lets the pass go on.
-  MessagePtr message;
-  if (thread->TryWaitThreadMessage(message, wait_) == Message::Quit || client_->stopping)
+  if (!QuietPeriodPassed(thread, wait_) || client_->stopping)
     return true;
   client_->detailedEpgTriggered = true;
   // Shown to the user directly, not through the diagnostics output (which would show it as an
@@ -35,8 +50,7 @@ bool EPGUpdateThread::Run() {
   for (unsigned int uid : channelUids_) {
     if (client_->host != nullptr)
       client_->host->TriggerEpgUpdate(uid);
-    message.reset();
-    if (thread->TryWaitThreadMessage(message, wait_) == Message::Quit || client_->stopping)
+    if (!QuietPeriodPassed(thread, wait_) || client_->stopping)
       break;
   }
   return true;

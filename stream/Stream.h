@@ -57,7 +57,8 @@ class Stream {
   // Moves the byte position by offset from the given Origin; false when the stream cannot
   // move there (the position is then unchanged).
   virtual bool SetPosition(int64_t offset, int origin) = 0;
-  // The current byte position; 0 when the stream has none.
+  // The current byte position; 0 when the stream has none. A stream without a position
+  // logs that (unless messages are off) but keeps its status, so transfers go on.
   virtual uint64_t GetPosition() = 0;
   // Reads up to size bytes into buffer; returns the number read (0 on failure or at the end).
   virtual size_t ReadBytes(size_t size, void* buffer) = 0;

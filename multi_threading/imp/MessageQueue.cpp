@@ -16,6 +16,31 @@ Message::ReturnValue MessageQueue::GetMessage(MessagePtr& out, bool remove) {
   return out->id == Message::QuitId ? Message::Quit : Message::Received;
 }
 
+Message::ReturnValue MessageQueue::Wait(MessagePtr& out, Event& event, const Time& timeout) {
+  const Time start = Time::NowMonotonic();
+  auto elapsed = [&start]() {
+    const Time now = Time::NowMonotonic();
+    return start < now ? now - start : Time::Zero();
+  };
+  for (;;) {
+    Message::ReturnValue result = GetMessage(out, true);
+    if (result != Message::Failed)
+      return result;
+    if (timeout == Time::Infinite()) {
+      if (!event.Wait())
+        return Message::Failed;
+      continue;
+    }
+    const Time waited = elapsed();
+    if (!(waited < timeout))
+      return Message::Timeout;
+    // The event's deadline lies at or after start + timeout, so a wait that gives up before
+    // that has failed rather than timed out.
+    if (!event.TryWait(timeout - waited) && elapsed() < timeout)
+      return Message::Failed;
+  }
+}
+
 void MessageQueue::Append(MessagePtr message) {
   ScopedLock lock(GetObjectMutex());
   messages_.push_back(std::move(message));
@@ -28,7 +53,8 @@ bool MessageQueue::TakeReply(unsigned int id, unsigned int sequence, Message::Re
     if (message->id == Message::QuitId) {
       result = Message::Quit;
     } else if (id == Message::AnyId || message->id == id) {
-      result = message->sequence == sequence ? Message::Received : Message::Failed;
+      result = message->sequence == sequence && !message->failed_.load() ? Message::Received
+                                                                         : Message::Failed;
     } else {
       continue;
     }
@@ -38,12 +64,11 @@ bool MessageQueue::TakeReply(unsigned int id, unsigned int sequence, Message::Re
   return false;
 }
 
-void MessageQueue::Clear() {
-  std::deque<MessagePtr> dropped;
-  {
-    ScopedLock lock(GetObjectMutex());
-    dropped.swap(messages_);
-  }
+std::deque<MessagePtr> MessageQueue::TakeAll() {
+  std::deque<MessagePtr> taken;
+  ScopedLock lock(GetObjectMutex());
+  taken.swap(messages_);
+  return taken;
 }
 
 size_t MessageQueue::Size() {

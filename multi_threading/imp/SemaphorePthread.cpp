@@ -74,7 +74,9 @@ SharedPtr<SemaphorePthread> SemaphorePthread::Create(const std::string& name,
   semaphore->semaphore_ = handle;
   semaphore->named_ = true;
   semaphore->created_ = created;
-  if (mode != factory::OpenExisting)
+  // Only the side that created the name removes it; one that opened an existing semaphore
+  // leaves it to the others still using it.
+  if (created)
     semaphore->name_ = name;
   return semaphore;
 }

@@ -20,8 +20,8 @@ class SemaphorePthread : public Semaphore {
   // the open failed. OpenExisting never creates one.
   static SharedPtr<SemaphorePthread> Create(const std::string& name, unsigned int initialCount,
                                             factory::CreationMode mode);
-  // Unnamed: destroyed. Named: closed, and the name unlinked if it was kept (CreateNew,
-  // CreateOrOpen).
+  // Unnamed: destroyed. Named: closed, and the name unlinked when this object's open created
+  // it.
   ~SemaphorePthread() override;
 
   bool Wait() override;

@@ -70,6 +70,7 @@ uint32_t ThreadBase::ThreadRunner(InitStruct* init) {
     if (thread->WaitThreadMessage(message) == Message::Failed)
       break;
     thread->Handle(message);
+    AnswerUnhandled(message);
   }
   thread->Close();
 
@@ -108,7 +109,18 @@ void ThreadBase::Handle(const MessagePtr& message) {
 
 void ThreadBase::Close() {
   SetState(Stopped);
-  queue_.Clear();
+  for (const MessagePtr& message : queue_.TakeAll())
+    AnswerUnhandled(message);
+}
+
+void ThreadBase::AnswerUnhandled(const MessagePtr& message) {
+  if (!message || !message->awaited_.exchange(false))
+    return;
+  message->failed_.store(true);
+  SharedPtr<ThreadBase> sender = std::dynamic_pointer_cast<ThreadBase>(message->sender);
+  // A sender that has ended waits for nothing any more.
+  if (sender && !sender->IsStopped())
+    sender->SendThreadMessage(message);
 }
 
 void ThreadBase::SetState(State state) {
@@ -194,6 +206,8 @@ Message::ReturnValue ThreadBase::SendThreadMessageAndWait(MessagePtr message) {
   }
   const unsigned int id = message->id;
   const unsigned int sequence = message->sequence;
+  // Marked before it is posted: from then on whoever drops it unhandled answers it.
+  message->awaited_.store(true);
   if (!SendThreadMessage(std::move(message)))
     return Message::Failed;
   for (;;) {
@@ -208,38 +222,25 @@ Message::ReturnValue ThreadBase::SendThreadMessageAndWait(MessagePtr message) {
 }
 
 bool ThreadBase::ReplyThreadMessage(MessagePtr message) {
+  if (message)
+    message->awaited_.store(false);
   return SendThreadMessage(std::move(message));
 }
 
 Message::ReturnValue ThreadBase::WaitThreadMessage(MessagePtr& message) {
-  for (;;) {
-    Message::ReturnValue result = queue_.GetMessage(message, true);
-    if (result != Message::Failed)
-      return result;
-    if (!event_->Wait()) {
-      ZU_ERROR("ZUMT", name_ + " failed.");
-      return Message::Failed;
-    }
-  }
+  Message::ReturnValue result = queue_.Wait(message, *event_, Time::Infinite());
+  if (result == Message::Failed)
+    ZU_ERROR("ZUMT", name_ + " failed.");
+  return result;
 }
 
 Message::ReturnValue ThreadBase::TryWaitThreadMessage(MessagePtr& message, const Time& timeout) {
   if (timeout == Time::Zero())
     return queue_.GetMessage(message, true);
-
-  // Elapsed time is measured on the monotonic clock, so stepping the wall clock changes
-  // nothing.
-  const Time start = Time::NowMonotonic();
-  for (;;) {
-    Message::ReturnValue result = queue_.GetMessage(message, true);
-    if (result != Message::Failed)
-      return result;
-    Time now = Time::NowMonotonic();
-    Time elapsed = start < now ? now - start : Time::Zero();
-    if (!(elapsed < timeout))
-      return Message::Timeout;
-    event_->TryWait(timeout - elapsed);
-  }
+  Message::ReturnValue result = queue_.Wait(message, *event_, timeout);
+  if (result == Message::Failed)
+    ZU_ERROR("ZUMT", name_ + " failed.");
+  return result;
 }
 
 void ThreadBase::SetWakeUpHook(WakeUpHook hook) {

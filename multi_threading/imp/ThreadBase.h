@@ -63,8 +63,12 @@ class ThreadBase : public Thread,
   virtual bool IsCallingThread() const = 0;
   // For a thread whose system thread has ended (its loop, or an adopted thread itself):
   // marks it stopped, so it refuses further messages, and drops the messages still queued
-  // (which may hold references back to it).
+  // (which may hold references back to it), answering those that someone waits for.
   void Close();
+  // For a message that is dropped without being handled: when a caller of
+  // SendThreadMessageAndWait waits for it, hands it back to that caller marked failed, so the
+  // wait ends with Failed. Does nothing for a message that was replied to or is not awaited.
+  static void AnswerUnhandled(const MessagePtr& message);
 
  protected:
   ThreadBase(const std::string& name, unsigned int stackSize, Priority priority, bool adopted);

@@ -1,5 +1,6 @@
 #include "net/imp/Resolver.h"
 
+#include <dlfcn.h>
 #include <netdb.h>
 #include <sys/socket.h>
 
@@ -47,12 +48,30 @@ struct Shared {
   Result result{};        // guarded by mutex
 };
 
-// Runs lookup(result) on a detached thread and waits at most bound for it.
+// Keeps the library this code is linked into (the add-on's) loaded until the process ends:
+// an abandoned lookup thread returns into it whenever its lookup ends, perhaps after the host
+// has unloaded the library. Done only then, so that a library whose lookups have all ended
+// can still be unloaded. The reference this takes is never released.
+void PinOwnLibrary() {
+  static std::once_flag pinned;
+  std::call_once(pinned, []() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&PinOwnLibrary), &info) == 0 ||
+        info.dli_fname == nullptr || info.dli_fname[0] == '\0')
+      return;  // linked into the program itself, which is never unloaded
+    ::dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  });
+}
+
+// Runs lookup(result) on a thread of its own and waits at most bound for it. A lookup that
+// ended is joined, so no code of it runs any more when this returns; one that did not is
+// abandoned.
 template <class Result>
 bool RunBounded(const std::function<bool(Result&)>& lookup, Result& result, const zu::Time& bound) {
   SharedPtr<Shared<Result>> shared = std::make_shared<Shared<Result>>();
+  std::thread worker;
   try {
-    std::thread worker([shared, lookup]() {
+    worker = std::thread([shared, lookup]() {
       Result found{};
       bool ok = false;
       try {
@@ -66,7 +85,6 @@ bool RunBounded(const std::function<bool(Result&)>& lookup, Result& result, cons
       shared->result = found;
       shared->done.notify_all();
     });
-    worker.detach();
   } catch (const std::system_error&) {
     return false;  // no thread for the lookup: treated as a failed lookup
   }
@@ -77,12 +95,18 @@ bool RunBounded(const std::function<bool(Result&)>& lookup, Result& result, cons
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(seconds) +
                      std::chrono::nanoseconds(bound.GetNanoSeconds());
   std::unique_lock<std::mutex> lock(shared->mutex);
-  if (!shared->done.wait_until(lock, limit, [&shared]() { return shared->finished; }))
+  if (!shared->done.wait_until(lock, limit, [&shared]() { return shared->finished; })) {
+    lock.unlock();
+    worker.detach();
+    PinOwnLibrary();
     return false;
-  if (!shared->found)
-    return false;
-  result = shared->result;
-  return true;
+  }
+  const bool found = shared->found;
+  if (found)
+    result = shared->result;
+  lock.unlock();
+  worker.join();
+  return found;
 }
 
 }  // namespace

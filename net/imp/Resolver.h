@@ -28,8 +28,9 @@ void SetLookups(ForwardLookup forward, ReverseLookup reverse);
 
 // Runs the forward lookup on a thread of its own and waits for it at most bound. A lookup
 // that outlives its bound is abandoned: it finishes on its own thread, which owns everything
-// it touches, and its result is dropped. False on failure or time-out; address is then
-// untouched.
+// it touches, and its result is dropped; the library this code is linked into then stays
+// loaded until the process ends, so that the thread has code to return to. False on failure
+// or time-out; address is then untouched.
 bool Resolve(const std::string& name, in_addr& address, const zu::Time& bound);
 // As Resolve, for the reverse lookup.
 bool ReverseResolve(const in_addr& address, std::string& name, const zu::Time& bound);

@@ -69,16 +69,14 @@ SocketServerImp::~SocketServerImp() {
     return;
   if (OnServerThread()) {
     // Run is somewhere up this thread's stack: make it leave without touching this object,
-    // drop what is queued for it (answering a start that someone waits for), and let the
-    // thread's loop end after it.
+    // drop what is queued for it (a start that someone waits for is answered as failed), and
+    // let the thread's loop end after it.
     alive_->store(false);
     stopRequested_.store(true);
     multi_threading::MessagePtr message;
     while (thread->TryWaitThreadMessage(message, zu::Time::Zero()) !=
            multi_threading::Message::Failed) {
-      SharedPtr<StartMessage> start = std::dynamic_pointer_cast<StartMessage>(message);
-      if (start && start->reply && start->sender)
-        start->sender->ReplyThreadMessage(start);
+      multi_threading::imp::ThreadBase::AnswerUnhandled(message);
       message.reset();
     }
     thread->SendThreadMessage(
@@ -151,9 +149,9 @@ bool SocketServerImp::Run() {
       }
       if (message && (result == multi_threading::Message::Received ||
                       result == multi_threading::Message::Quit)) {
-        const unsigned int id = message->id;
-        if (!HandleMessage(std::move(message)) && alive->load())
-          ZU_ERROR("ZUNET", "Message not handled id=" + std::to_string(id));
+        if (!HandleMessage(message) && alive->load())
+          ZU_ERROR("ZUNET", "Message not handled id=" + std::to_string(message->id));
+        multi_threading::imp::ThreadBase::AnswerUnhandled(message);
       } else if (waitTime != zu::Time::Infinite()) {
         Accept();
       }

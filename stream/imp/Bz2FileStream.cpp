@@ -90,7 +90,7 @@ bool Bz2FileStream::SetPosition(int64_t, int) {
 }
 
 uint64_t Bz2FileStream::GetPosition() {
-  SetStatus(PositionNotSupported, 0);
+  ReportFailure(PositionNotSupported);
   return 0;
 }
 

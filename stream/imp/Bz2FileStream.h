@@ -13,8 +13,8 @@ namespace imp {
 // A stream over a bzip2 file, through libbz2's file functions: writes compress, reads
 // decompress (several compressed streams one after the other read as one). libbz2 reads or writes a
 // file, never both, so ReadWrite is refused with OpenError rather than opening a stream whose reads
-// would all fail. bzip2 data has no position: SetPosition and GetPosition set PositionNotSupported
-// and return false / 0.
+// would all fail. bzip2 data has no position: SetPosition sets PositionNotSupported and returns
+// false; GetPosition logs that status without setting it and returns 0.
 class Bz2FileStream : public StreamBase {
  public:
   // Opens the named file with "rb" (ReadOnly) or "wb" (WriteOnly). On failure logs "Error

@@ -95,10 +95,9 @@ bool FileStream::SetPosition(int64_t offset, int origin) {
 uint64_t FileStream::GetPosition() {
   if (file_ == nullptr)
     return 0;
-  errno = 0;
   off_t position = ::ftello(file_);
   if (position < 0) {
-    SetStatus(PositionNotSupported);
+    ReportFailure(PositionNotSupported);
     return 0;
   }
   return static_cast<uint64_t>(position);

@@ -29,7 +29,8 @@ class FileStream : public StreamBase {
   // writing clone therefore empties the file); a caller's FILE is shared.
   StreamPtr Clone() override;
   bool SetPosition(int64_t offset, int origin) override;
-  // ftell; 0 with PositionNotSupported when the FILE has no position (a pipe, for example).
+  // ftell; 0 when the FILE has no position (a pipe or a terminal), logged as
+  // PositionNotSupported without setting the status: transfers go on.
   uint64_t GetPosition() override;
   // Reads until size bytes are there; the end of the file sets EndOfStream, a failure
   // ReadError; returns the bytes read before that.

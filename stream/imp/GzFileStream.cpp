@@ -67,7 +67,7 @@ uint64_t GzFileStream::GetPosition() {
     return 0;
   z_off_t position = ::gztell(file_);
   if (position < 0) {
-    SetStatus(PositionNotSupported, 0);
+    ReportFailure(PositionNotSupported);
     return 0;
   }
   return static_cast<uint64_t>(position);

@@ -30,6 +30,32 @@ void StreamBase::EnableErrorMessages(bool enable) {
   reportErrors_ = enable;
 }
 
+namespace {
+
+// The message logged for a status; null for those that have none.
+const char* MessageOf(Stream::Error status) {
+  switch (status) {
+    case Stream::OpenError:
+      return "Error opening stream";
+    case Stream::CloseError:
+      return "Error closing stream";
+    case Stream::WrongDirection:
+      return "Error wrong stream direction";
+    case Stream::ReadError:
+      return "Error during read from stream";
+    case Stream::WriteError:
+      return "Error during write to stream";
+    case Stream::PositionNotSupported:
+      return "Set or get position of stream not supported";
+    case Stream::NoError:
+    case Stream::EndOfStream:
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
 void StreamBase::SetStatus(Error status, int systemError) {
   status_ = status;
   if (!reportErrors_)
@@ -43,31 +69,16 @@ void StreamBase::SetStatus(Error status) {
   SetStatus(status, zu::system::GetLastError());
 }
 
+void StreamBase::ReportFailure(Error status) {
+  if (!reportErrors_)
+    return;
+  if (const char* message = MessageOf(status))
+    ZU_ERROR("ZUBASE", message);
+}
+
 void StreamBase::DisplayErrorMessage() {
-  switch (status_) {
-    case OpenError:
-      ZU_ERROR("ZUBASE", "Error opening stream");
-      break;
-    case CloseError:
-      ZU_ERROR("ZUBASE", "Error closing stream");
-      break;
-    case WrongDirection:
-      ZU_ERROR("ZUBASE", "Error wrong stream direction");
-      break;
-    case ReadError:
-      ZU_ERROR("ZUBASE", "Error during read from stream");
-      break;
-    case WriteError:
-      ZU_ERROR("ZUBASE", "Error during write to stream");
-      break;
-    case PositionNotSupported:
-      ZU_ERROR("ZUBASE", "Set or get position of stream not supported");
-      break;
-    case NoError:
-    case EndOfStream:
-    default:
-      break;
-  }
+  if (const char* message = MessageOf(status_))
+    ZU_ERROR("ZUBASE", message);
 }
 
 bool StreamBase::CanRead() {

@@ -67,6 +67,10 @@ class StreamBase : public Stream {
   // clear errno before that call, so that a number left over from an earlier call is not
   // reported as the cause.
   void SetStatus(Error status);
+  // Logs the message of status, unless reporting is off, without recording it: for a failure
+  // that the call's result reports and after which the stream goes on working (a position
+  // query on a pipe, for example).
+  void ReportFailure(Error status);
 
   // True when a read may go ahead: the status is good and the direction allows reading.
   // Sets WrongDirection (and returns false) when it does not.

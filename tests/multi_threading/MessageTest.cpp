@@ -5,11 +5,45 @@
 #include <vector>
 
 #include "multi_threading/Factory.h"
+#include "multi_threading/imp/MessageQueue.h"
 #include "multi_threading/imp/MessageSequence.h"
 
 namespace {
 
 using namespace zu::multi_threading;
+using zu::Time;
+
+// An event whose waits fail at once. From its second failure on it also queues a quit
+// message, so a wait that went on trying after a failure ends with Quit instead of Failed.
+class FailingEvent : public Event {
+ public:
+  explicit FailingEvent(imp::MessageQueue& queue) : queue_(queue) {}
+  bool Wait() override { return Fail(); }
+  bool TryWait(const Time&) override { return Fail(); }
+  bool TryWait() override { return false; }
+  bool Set() override { return true; }
+  bool Reset() override { return true; }
+  int failures = 0;
+
+ private:
+  bool Fail() {
+    if (failures++ > 0)
+      queue_.Append(MessagePtr(new Message(Message::QuitId)));
+    return false;
+  }
+  imp::MessageQueue& queue_;
+};
+
+TEST(MessageQueue, FailedEventWaitEndsTheWaitAsFailed) {
+  for (const Time& timeout : {Time::FromSeconds(3600), Time::Infinite()}) {
+    imp::MessageQueue queue;
+    FailingEvent event(queue);
+    MessagePtr message;
+    EXPECT_EQ(Message::Failed, queue.Wait(message, event, timeout));
+    EXPECT_EQ(1, event.failures);
+    EXPECT_FALSE(message);
+  }
+}
 
 TEST(MessageSequence, IncreasesByOneAndNamesTheSender) {
   MessagePtr first(new Message(10));

@@ -116,8 +116,10 @@ TEST(NamedSemaphore, CreateOrOpenCreatesOrShares) {
   EXPECT_FALSE(second->TryWait());  // the existing count (0) holds, not 3
   EXPECT_TRUE(first->Post());
   EXPECT_TRUE(second->TryWait(Time::FromSeconds(30)));
-  first.reset();
+  // Only the creator removes the name: a side that merely opened it leaves it to others.
   second.reset();
+  EXPECT_TRUE(factory::CreateSemaphore(name, 0, factory::OpenExisting));
+  first.reset();
   EXPECT_FALSE(factory::CreateSemaphore(name, 0, factory::OpenExisting));
 }
 

@@ -2,6 +2,8 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -74,9 +76,49 @@ class Thrower : public ThreadObject {
   bool Run() override { throw std::runtime_error("run failed"); }
 };
 
+// Runs until released, without reading its queue.
+class Blocker : public ThreadObject {
+ public:
+  bool Run() override {
+    running = true;
+    release->Wait();
+    return true;
+  }
+  std::atomic<bool> running{false};
+  EventPtr release = factory::CreateEvent(true, false);
+};
+
 SharedPtr<imp::ThreadBase> AsBase(const ThreadPtr& thread) {
   return std::dynamic_pointer_cast<imp::ThreadBase>(thread);
 }
+
+// SendThreadMessageAndWait of a new message of id to a thread, on a thread of its own.
+class AwaitedSend {
+ public:
+  AwaitedSend(ThreadPtr to, unsigned int id) {
+    auto promise = std::make_shared<std::promise<Message::ReturnValue>>();
+    result_ = promise->get_future();
+    thread_ = std::thread([to, id, promise] {
+      promise->set_value(to->SendThreadMessageAndWait(MessagePtr(new Message(id))));
+    });
+  }
+  ~AwaitedSend() {
+    if (thread_.joinable())
+      thread_.detach();  // still waiting: left behind rather than hang the test
+  }
+  // What the send returned, or Timeout (which it never returns) when it had not returned
+  // within a generous bound.
+  Message::ReturnValue Result() {
+    if (result_.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+      return Message::Timeout;
+    thread_.join();
+    return result_.get();
+  }
+
+ private:
+  std::future<Message::ReturnValue> result_;
+  std::thread thread_;
+};
 
 TEST(Thread, RunsObjectAndStopsOnRequest) {
   factory::GetCurrentThread();  // this thread sends, so it is registered too
@@ -133,6 +175,32 @@ TEST(Thread, UnknownMessageIsLoggedAndDropped) {
   std::string output = testing::internal::GetCapturedStderr();
   EXPECT_NE(std::string::npos, output.find("mt-loop Received unknown message 4242"));
   EXPECT_EQ(std::string::npos, output.find("Received unknown message 1"));
+}
+
+TEST(Thread, AwaitedMessageDroppedUnhandledIsAnsweredAsFailed) {
+  testing::internal::CaptureStderr();
+  // Read by a loop that does not know it.
+  ThreadPtr idle = factory::CreateThread("mt-idle", 0, Thread::Normal);
+  ASSERT_TRUE(idle);
+  AwaitedSend unknown(idle, 4242);
+  EXPECT_EQ(Message::Failed, unknown.Result());
+  EXPECT_TRUE(idle->Stop());
+
+  // Queued behind the stop request while a Run holds the loop: cleared when the loop ends.
+  ThreadPtr busy = factory::CreateThread("mt-busy", 0, Thread::Normal);
+  ASSERT_TRUE(busy);
+  SharedPtr<Blocker> blocker(new Blocker);
+  ASSERT_TRUE(busy->Start(blocker));
+  ASSERT_TRUE(WaitFor([&] { return blocker->running.load(); }));
+  std::thread stopper([busy] { busy->Stop(); });
+  ASSERT_TRUE(WaitFor([&] { return AsBase(busy)->GetQueueSize() == 1; }));
+  AwaitedSend late(busy, kEcho);
+  ASSERT_TRUE(WaitFor([&] { return AsBase(busy)->GetQueueSize() == 2; }));
+  blocker->release->Set();
+  EXPECT_EQ(Message::Failed, late.Result());
+  stopper.join();
+  EXPECT_TRUE(busy->IsStopped());
+  testing::internal::GetCapturedStderr();
 }
 
 TEST(Thread, ExceptionFromRunLeavesThreadUsable) {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -378,6 +380,33 @@ TEST(SocketServer, RequestsFromManyThreadsAllTakeEffect) {
   EXPECT_TRUE(WaitFor([&]() { return recorder->Data().size() == pairs.size(); }));
   for (ConnectedPair& pair : pairs)
     EXPECT_EQ(pair.accepted.use_count(), 2);  // ours and the one registration
+}
+
+// Start(true) waits for the server thread's answer; a stop may overtake it at any moment (the
+// start dropped at the end of the server's loop, cleared from the ended thread's queue, or
+// refused by a thread already gone). Every one of those must still answer the caller.
+TEST(SocketServer, StartRacingStopAlwaysReturns) {
+  zu_test::LogRecorder log;  // refused posts are logged; the race decides how many
+  for (int round = 0; round < 1000; ++round) {
+    SocketServerPtr server = zu::net::factory::CreateSocketServer();
+    ASSERT_TRUE(server);
+    auto starting = std::make_shared<std::atomic<bool>>(false);
+    auto started = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = started->get_future();
+    std::thread starter([server, started, starting]() {
+      starting->store(true);
+      started->set_value(server->Start(true));
+    });
+    // Stop as close as possible to the start, so that every order of the two occurs.
+    while (!starting->load()) {
+    }
+    server->Stop(round % 2 == 0);
+    if (result.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+      starter.detach();  // still waiting for an answer that never comes
+      FAIL() << "Start(true) did not return in round " << round;
+    }
+    starter.join();
+  }
 }
 
 }  // namespace

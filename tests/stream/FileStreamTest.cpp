@@ -121,20 +121,33 @@ TEST(FileStream, FailedOpenLogsTheFileAndEveryTransferReturnsZero) {
   EXPECT_FALSE(zu::factory::CreateFileStream(path, Stream::Closed, zu::CodecPtr())->IsGood());
 }
 
-TEST(FileStream, PipeHasNoPosition) {
+TEST(FileStream, PipeHasNoPositionAndTransfersGoOn) {
   int fds[2];
   ASSERT_EQ(0, ::pipe(fds));
   FILE* reader = ::fdopen(fds[0], "rb");
+  FILE* writer = ::fdopen(fds[1], "wb");
   ASSERT_NE(nullptr, reader);
+  ASSERT_NE(nullptr, writer);
   zu_test::LogRecorder log;
-  zu::StreamPtr stream =
+  zu::StreamPtr in =
       zu::factory::CreateFileStream(reader, Stream::ReadOnly, zu::factory::CreateAsciiCodec());
-  EXPECT_EQ(0u, stream->GetPosition());
-  EXPECT_EQ(Stream::PositionNotSupported, stream->GetStatus());
-  EXPECT_EQ(1u, log.CountContaining("Set or get position of stream not supported"));
-  EXPECT_FALSE(stream->SetPosition(0, Stream::FromStart));
+  zu::StreamPtr out =
+      zu::factory::CreateFileStream(writer, Stream::WriteOnly, zu::factory::CreateAsciiCodec());
+  EXPECT_EQ(0u, out->GetPosition());
+  EXPECT_EQ(0u, in->GetPosition());
+  EXPECT_EQ(2u, log.CountContaining("Set or get position of stream not supported"));
+  // A failed position query leaves both ends working.
+  EXPECT_TRUE(out->IsGood());
+  EXPECT_TRUE(in->IsGood());
+  EXPECT_EQ(4u, out->WriteBytes(4, "data"));
+  EXPECT_TRUE(out->Flush());
+  char back[4] = {};
+  EXPECT_EQ(4u, in->ReadBytes(4, back));
+  EXPECT_EQ("data", std::string(back, 4));
+  EXPECT_FALSE(in->SetPosition(0, Stream::FromStart));
+  EXPECT_TRUE(in->IsGood());
   std::fclose(reader);
-  ::close(fds[1]);
+  std::fclose(writer);
 }
 
 TEST(StandardStreams, WriteTextToTheProcessStreamsAndCannotRead) {
