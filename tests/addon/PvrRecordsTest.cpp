@@ -156,7 +156,8 @@ TEST_F(ShowTimeTest, AGuideEntryPointsIntoTheShowAndMarksTheGenreAsText) {
   show.end = time_from_string("2026-12-06 18:32:11");
   EPG_TAG tag;
   memset(&tag, 0x5A, sizeof(tag));
-  zu::nivo::FillEpgTag(tag, show, 3);
+  zu::nivo::EpgTagTexts texts;
+  zu::nivo::FillEpgTag(tag, show, 3, texts);
   EXPECT_EQ(99u, tag.iUniqueBroadcastId);
   EXPECT_EQ(show.title.c_str(), tag.strTitle);
   EXPECT_EQ(3u, tag.iChannelNumber);
@@ -180,7 +181,8 @@ TEST_F(ShowTimeTest, AGuideEntryPointsIntoTheShowAndMarksTheGenreAsText) {
 TEST_F(ShowTimeTest, AShowWithoutTimesGivesZeroInsteadOfFailing) {
   TVShow show;
   EPG_TAG tag;
-  zu::nivo::FillEpgTag(tag, show, 1);
+  zu::nivo::EpgTagTexts texts;
+  zu::nivo::FillEpgTag(tag, show, 1, texts);
   EXPECT_EQ(0, tag.startTime);
   EXPECT_EQ(0, tag.endTime);
 }
