@@ -95,30 +95,25 @@ class DocumentScan {
   };
 
   void Run() {
+    const char* const data = text_.data();
     const std::size_t size = text_.size();
     std::size_t depth = 0;
     std::size_t i = 0;
     while (i < size) {
-      switch (kBytes.outside[static_cast<unsigned char>(text_[i])]) {
-        case kOpenByte:
-          if (++depth > kMaxJsonDepth) {
-            tooDeep_ = i;
-            return;
-          }
-          ++i;
-          break;
-        case kCloseByte:
-          if (depth > 0)
-            --depth;
-          ++i;
-          break;
-        case kStringStartByte:
-          i = ScanString(i + 1);
-          break;
-        default:
-          ++i;
-          break;
+      const unsigned char kind = kBytes.outside[static_cast<unsigned char>(data[i])];
+      if (kind == kStringStartByte) {
+        i = ScanString(i + 1);
+        continue;
       }
+      if (kind == kOpenByte) {
+        if (++depth > kMaxJsonDepth) {
+          tooDeep_ = i;
+          return;
+        }
+      } else if (kind == kCloseByte && depth > 0) {
+        --depth;
+      }
+      ++i;
     }
     if (repaired_)
       out_.append(text_, copied_, std::string::npos);
@@ -130,14 +125,16 @@ class DocumentScan {
     const char* const data = text_.data();
     const std::size_t size = text_.size();
     for (;;) {
-      while (i < size && kBytes.inString[static_cast<unsigned char>(data[i])] == kPlainByte)
+      // No bound needed: the text ends in a zero byte, which is not plain.
+      unsigned char kind;
+      while ((kind = kBytes.inString[static_cast<unsigned char>(data[i])]) == kPlainByte)
         ++i;
+      if (kind == kQuoteByte)
+        return i + 1;
       if (i >= size)
         return size;
       const unsigned char byte = static_cast<unsigned char>(data[i]);
-      switch (kBytes.inString[byte]) {
-        case kQuoteByte:
-          return i + 1;
+      switch (kind) {
         case kBackslashByte:
           i = ScanEscape(i);
           break;
