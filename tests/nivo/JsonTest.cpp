@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "nivo/Json.h"
@@ -71,16 +72,22 @@ TEST(Json, ErrorsNameTheProblemAndThePlace) {
                         R"([[{"k": 1}], [{"k": 1}]])"));
 }
 
-// The reason of the syntax error text raises, or "" when it parses.
-std::string SyntaxReason(const std::string& text) {
+// The syntax error text raises, if any.
+std::optional<JsonSyntaxError> SyntaxError(const std::string& text) {
   try {
     ParseJson(text);
   } catch (const JsonSyntaxError& e) {
     EXPECT_GE(e.Line(), 1u);
     EXPECT_GE(e.Column(), 1u);
-    return e.Reason();
+    return e;
   }
-  return "";
+  return std::nullopt;
+}
+
+// The reason of the syntax error text raises, or "" when it parses.
+std::string SyntaxReason(const std::string& text) {
+  const std::optional<JsonSyntaxError> error = SyntaxError(text);
+  return error ? error->Reason() : "";
 }
 
 TEST(Json, SyntaxErrorsAreTheirOwnType) {
@@ -147,12 +154,8 @@ TEST(Json, StringsTakeAnyByteAsProvidersSendThem) {
 
 // "line:column" of the syntax error text raises.
 std::string ErrorPlace(const std::string& text) {
-  try {
-    ParseJson(text);
-  } catch (const JsonSyntaxError& e) {
-    return std::to_string(e.Line()) + ":" + std::to_string(e.Column());
-  }
-  return "(no error)";
+  const std::optional<JsonSyntaxError> error = SyntaxError(text);
+  return error ? std::to_string(error->Line()) + ":" + std::to_string(error->Column()) : "";
 }
 
 TEST(Json, ASyntaxErrorAfterRepairsIsPlacedInTheTextAsReceived) {
