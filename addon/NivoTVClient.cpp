@@ -9,6 +9,7 @@
 #include "addon/PvrRecords.h"
 #include "base/String.h"
 #include "multi_threading/ScopedLock.h"
+#include "nivo/TextEncoding.h"
 #include "output/Output.h"
 
 namespace zu {
@@ -132,23 +133,26 @@ void NivoTVClient::Log(int level, const std::string& text) {
     fprintf(stderr, "%s\n", text.c_str());
     return;
   }
+  std::string storage;
+  const std::string& utf8 = AsUtf8(text, storage);
   // A line longer than the host's buffer goes in pieces, each cut on a character boundary.
   size_t offset = 0;
   do {
     // One byte beyond the limit tells whether the cut splits a character.
-    std::string piece = text.substr(offset, kHostTextBytes + 1);
+    std::string piece = utf8.substr(offset, kHostTextBytes + 1);
     const size_t length = Utf8PrefixLength(piece, kHostTextBytes);
     piece.resize(length);
     addonLibrary_->Log(level, "%s", piece.c_str());
     offset += length;
-  } while (offset < text.size());
+  } while (offset < utf8.size());
 }
 
 void NivoTVClient::Notify(int kind, const std::string& text) {
   if (!addonLibrary_)
     return;
   // A notification is one short message for the user: an overlong text is cut.
-  std::string shown = text.substr(0, kHostTextBytes + 1);
+  std::string storage;
+  std::string shown = AsUtf8(text, storage).substr(0, kHostTextBytes + 1);
   shown.resize(Utf8PrefixLength(shown, kHostTextBytes));
   addonLibrary_->QueueNotification(kind, "%s", shown.c_str());
 }
@@ -256,7 +260,8 @@ void NivoTVClient::TransferEpgEntry(void* handle, const TVShow& show, unsigned i
   if (!pvrLibrary_)
     return;
   EPG_TAG record;
-  FillEpgTag(record, show, channelNumber);
+  EpgTagTexts texts;
+  FillEpgTag(record, show, channelNumber, texts);
   pvrLibrary_->TransferEpgEntry(static_cast<ADDON_HANDLE>(handle), &record);
 }
 

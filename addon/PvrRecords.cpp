@@ -4,6 +4,8 @@
 
 #include <boost/date_time/posix_time/conversion.hpp>
 
+#include "nivo/TextEncoding.h"
+
 namespace zu {
 namespace nivo {
 
@@ -31,8 +33,10 @@ size_t Utf8PrefixLength(const std::string& text, size_t maxBytes) {
 void CopyToField(char* field, size_t size, const std::string& text) {
   if (field == nullptr || size == 0)
     return;
-  const size_t length = Utf8PrefixLength(text, size - 1);
-  memcpy(field, text.data(), length);
+  std::string storage;
+  const std::string& utf8 = AsUtf8(text, storage);
+  const size_t length = Utf8PrefixLength(utf8, size - 1);
+  memcpy(field, utf8.data(), length);
   field[length] = '\0';
 }
 
@@ -69,20 +73,21 @@ void FillChannelGroupMember(PVR_CHANNEL_GROUP_MEMBER& record, const std::string&
   record.iChannelNumber = number;
 }
 
-void FillEpgTag(EPG_TAG& record, const TVShow& show, unsigned int channelNumber) {
+void FillEpgTag(EPG_TAG& record, const TVShow& show, unsigned int channelNumber,
+                EpgTagTexts& texts) {
   memset(&record, 0, sizeof(record));
   record.iUniqueBroadcastId = show.id;
-  record.strTitle = show.title.c_str();
+  record.strTitle = AsUtf8(show.title, texts.title).c_str();
   record.iChannelNumber = channelNumber;
   record.startTime = ToHostTime(show.start);
   record.endTime = ToHostTime(show.end);
-  record.strPlotOutline = show.subTitle.c_str();
-  record.strPlot = show.description.c_str();
+  record.strPlotOutline = AsUtf8(show.subTitle, texts.plotOutline).c_str();
+  record.strPlot = AsUtf8(show.description, texts.plot).c_str();
   record.iYear = static_cast<int>(show.year);
-  record.strIconPath = show.image.c_str();
+  record.strIconPath = AsUtf8(show.image, texts.iconPath).c_str();
   record.iGenreType = EPG_GENRE_USE_STRING;
   record.iGenreSubType = 0;
-  record.strGenreDescription = show.genreText.c_str();
+  record.strGenreDescription = AsUtf8(show.genreText, texts.genre).c_str();
 }
 
 }  // namespace nivo

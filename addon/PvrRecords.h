@@ -14,14 +14,16 @@ namespace zu {
 namespace nivo {
 
 // Filling of the host's PVR records (API 4.1.0) from the client's model. Every filler zeroes
-// the whole record first, so fields the client has nothing for are zero, false or empty.
+// the whole record first, so fields the client has nothing for are zero, false or empty. The
+// host gets every text as UTF-8: a model text that is not (one read from a cache written
+// elsewhere) is re-encoded on the way (see ToUtf8).
 
 // The longest prefix of text of at most maxBytes bytes that does not end inside a UTF-8
 // sequence. Text that is not UTF-8 is cut at maxBytes after at most three steps back.
 size_t Utf8PrefixLength(const std::string& text, size_t maxBytes);
 
-// Copies text into a fixed text field of size bytes: whole when it fits in size - 1 bytes,
-// otherwise cut on a character boundary; always terminated.
+// Copies text, as UTF-8, into a fixed text field of size bytes: whole when it fits in
+// size - 1 bytes, otherwise cut on a character boundary; always terminated.
 void CopyToField(char* field, size_t size, const std::string& text);
 
 template <size_t N>
@@ -37,8 +39,19 @@ void FillChannel(PVR_CHANNEL& record, const Channel& channel, const std::string&
 void FillChannelGroup(PVR_CHANNEL_GROUP& record, const std::string& name, bool isRadio);
 void FillChannelGroupMember(PVR_CHANNEL_GROUP_MEMBER& record, const std::string& group,
                             unsigned int uid, unsigned int number);
-// The texts of the entry point into show, which must outlive the transfer of the entry.
-void FillEpgTag(EPG_TAG& record, const TVShow& show, unsigned int channelNumber);
+// Where the texts of a guide entry are kept when the show's own are not UTF-8.
+struct EpgTagTexts {
+  std::string title;
+  std::string plotOutline;
+  std::string plot;
+  std::string iconPath;
+  std::string genre;
+};
+
+// The texts of the entry point into show, or into texts for those that had to be re-encoded;
+// both must outlive the transfer of the entry.
+void FillEpgTag(EPG_TAG& record, const TVShow& show, unsigned int channelNumber,
+                EpgTagTexts& texts);
 
 }  // namespace nivo
 }  // namespace zu

@@ -56,7 +56,8 @@ class BenchHost : public zu::nivo::Host {
   void TransferChannelGroupMember(void*, const std::string&, unsigned int, unsigned int) override {}
   void TransferEpgEntry(void*, const TVShow& show, unsigned int channelNumber) override {
     EPG_TAG record;
-    zu::nivo::FillEpgTag(record, show, channelNumber);
+    zu::nivo::EpgTagTexts texts;
+    zu::nivo::FillEpgTag(record, show, channelNumber, texts);
     ++entries;
     checksum += static_cast<unsigned long>(record.startTime) + record.strTitle[0];
   }

@@ -1,8 +1,12 @@
 // The readers of the provider's documents: playlists, station list, show list, show details
 // and the character references in show texts.
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "base/String.h"
 #include "fuzz/FuzzEntries.h"
@@ -14,6 +18,7 @@
 #include "nivo/ShowListDocument.h"
 #include "nivo/StationListDocument.h"
 #include "nivo/TVPlaylists.h"
+#include "nivo/TextEncoding.h"
 #include "stream/Factory.h"
 
 namespace zu {
@@ -46,7 +51,115 @@ nivo::Channels PreviousChannels() {
   return channels;
 }
 
+// Whether nlohmann takes text as UTF-8 when it writes it out: an oracle of our own check.
+bool TakenAsUtf8ByNlohmann(const std::string& text) {
+  try {
+    nlohmann::json(text).dump();
+    return true;
+  } catch (const nlohmann::json::exception&) {
+    return false;
+  }
+}
+
+// Whether our view of a document holds the values nlohmann read from the same text (numbers
+// with a fraction or exponent only by type: the view has no accessor for them).
+bool SameValues(const nivo::JsonValue& ours, const nlohmann::json& theirs) {
+  switch (theirs.type()) {
+    case nlohmann::json::value_t::null:
+      return ours.IsNull();
+    case nlohmann::json::value_t::boolean:
+      return ours.IsBool() && ours.GetBool() == theirs.get<bool>();
+    case nlohmann::json::value_t::number_integer:
+      return ours.IsInteger() && ours.GetInt64() == theirs.get<std::int64_t>();
+    case nlohmann::json::value_t::number_unsigned:
+      return ours.IsInteger() &&
+             ours.GetInt64() == static_cast<std::int64_t>(theirs.get<std::uint64_t>());
+    case nlohmann::json::value_t::string:
+      return ours.IsString() && ours.GetString() == theirs.get_ref<const std::string&>();
+    case nlohmann::json::value_t::array:
+      if (!ours.IsArray() || ours.Size() != theirs.size())
+        return false;
+      for (std::size_t i = 0; i < theirs.size(); ++i) {
+        if (!SameValues(ours[i], theirs[i]))
+          return false;
+      }
+      return true;
+    case nlohmann::json::value_t::object:
+      if (!ours.IsObject())
+        return false;
+      for (auto member = theirs.begin(); member != theirs.end(); ++member) {
+        const std::optional<nivo::JsonValue> found = ours.FindMember(member.key());
+        if (!found || !SameValues(*found, member.value()))
+          return false;
+      }
+      return true;
+    default:
+      return !ours.IsNull() && !ours.IsBool() && !ours.IsInteger() && !ours.IsString() &&
+             !ours.IsArray() && !ours.IsObject();
+  }
+}
+
+// The text as a document: where nlohmann takes it as it is, the reader reads the same. A
+// document nested too deep is left alone (nlohmann has no bound).
+void CheckReadLikeNlohmann(const std::string& text, const char* target) {
+  std::optional<nivo::JsonValue> ours;
+  std::string refusal;
+  try {
+    ours = nivo::ParseJson(text);
+  } catch (const nivo::JsonSyntaxError& e) {
+    if (e.Reason() == "nesting too deep")
+      return;
+    refusal = e.what();
+  }
+  nlohmann::json theirs;
+  try {
+    theirs = nlohmann::json::parse(text);
+  } catch (const nlohmann::json::exception&) {
+    return;
+  }
+  Check(ours.has_value(), target, "a document nlohmann reads was refused: " + refusal);
+  Check(SameValues(*ours, theirs), target, "the reader read other values than nlohmann");
+}
+
 }  // namespace
+
+void FuzzTextEncoding(const std::uint8_t* data, std::size_t size) {
+  static const char kTarget[] = "text_encoding";
+  QuietOutput();
+  const std::string text = Text(data, size);
+  const std::string utf8 = nivo::ToUtf8(text);
+  const bool valid = nivo::IsValidUtf8(text);
+  Check(valid == TakenAsUtf8ByNlohmann(text), kTarget, "IsValidUtf8 and nlohmann disagree");
+  Check(TakenAsUtf8ByNlohmann(utf8), kTarget, "the re-encoded text is not UTF-8");
+  Check(!valid || utf8 == text, kTarget, "re-encoding changed a valid text");
+  Check(nivo::ToUtf8(utf8) == utf8, kTarget, "re-encoding a second time changed the text");
+
+  CheckReadLikeNlohmann(text, kTarget);
+
+  // The text as the content of a string (its quotes taken out): the document always parses.
+  // Without backslashes, its string is the text re-encoded. A syntax error after the string is
+  // placed in the text as given, however much the repairs changed its length.
+  std::string content = text;
+  content.erase(std::remove(content.begin(), content.end(), '"'), content.end());
+  std::string plain = content;
+  plain.erase(std::remove(plain.begin(), plain.end(), '\\'), plain.end());
+  try {
+    Check(nivo::ParseJson("[\"" + plain + "\"]")[0].GetString() == nivo::ToUtf8(plain), kTarget,
+          "a string without escapes is not its text re-encoded");
+    nivo::ParseJson("[\"" + content + " \"]");
+  } catch (const nivo::JsonSyntaxError& e) {
+    Fail(kTarget, std::string("a string with any content was refused: ") + e.what());
+  }
+  const std::size_t line =
+      2 + static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n'));
+  try {
+    nivo::ParseJson("[\"" + content + " \",\nx]");
+    Fail(kTarget, "a document with a bare word was read");
+  } catch (const nivo::JsonSyntaxError& e) {
+    Check(e.Line() == line && e.Column() == 1, kTarget,
+          std::string("the error after the string is not placed at the word: ") + e.what());
+  }
+}
 
 void FuzzM3U(const std::uint8_t* data, std::size_t size) {
   static const char kTarget[] = "m3u";
@@ -171,8 +284,8 @@ void FuzzDecodeEntities(const std::uint8_t* data, std::size_t size) {
             std::to_string(decoded.size()) + " bytes");
   if (text.find('&') == std::string::npos)
     Check(decoded == text, kTarget, "a text without references changed");
-  if (IsValidUtf8(text))
-    Check(IsValidUtf8(decoded), kTarget, "well-formed UTF-8 became malformed");
+  if (nivo::IsValidUtf8(text))
+    Check(nivo::IsValidUtf8(decoded), kTarget, "well-formed UTF-8 became malformed");
 }
 
 }  // namespace fuzz

@@ -27,6 +27,9 @@ void FuzzM3U(const std::uint8_t* data, std::size_t size);
 void FuzzStationList(const std::uint8_t* data, std::size_t size);
 void FuzzShowList(const std::uint8_t* data, std::size_t size);
 void FuzzShowDetails(const std::uint8_t* data, std::size_t size);
+// Re-encoding of texts to UTF-8, and the repair of strings in JSON documents: checked against
+// nlohmann's own reading where it reads the text as it is.
+void FuzzTextEncoding(const std::uint8_t* data, std::size_t size);
 // Character reference decoding of show texts.
 void FuzzDecodeEntities(const std::uint8_t* data, std::size_t size);
 // The channel cache and guide cache readers.

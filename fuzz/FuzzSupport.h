@@ -21,9 +21,6 @@ inline void Check(bool condition, const char* target, const std::string& what) {
     Fail(target, what);
 }
 
-// Whether text is well-formed UTF-8 (shortest forms, no surrogates, at most U+10FFFF).
-bool IsValidUtf8(const std::string& text);
-
 // A small deterministic generator (xorshift) for choices derived from an input's bytes, so a
 // given input always takes the same path.
 class Choices {

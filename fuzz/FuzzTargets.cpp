@@ -10,6 +10,7 @@ const std::vector<FuzzTarget>& FuzzTargets() {
       {"show_details", &FuzzShowDetails},   {"decode_entities", &FuzzDecodeEntities},
       {"channel_cache", &FuzzChannelCache}, {"guide_cache", &FuzzGuideCache},
       {"ascii_codec", &FuzzAsciiCodec},     {"binary_codec", &FuzzBinaryCodec},
+      {"text_encoding", &FuzzTextEncoding},
   };
   return targets;
 }

@@ -93,6 +93,23 @@ std::string HttpInput(const std::string& response, bool closes, unsigned seed) {
   return input + response;
 }
 
+// The text with its characters U+0080-U+00FF in Latin-1, as some services save documents, and
+// every space a TAB (a control character inside strings, white space outside).
+std::string AsLatin1WithTabs(const std::string& text) {
+  std::string converted;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if ((c == 0xC2 || c == 0xC3) && (next & 0xC0) == 0x80) {
+      converted += static_cast<char>(((c & 0x03) << 6) | (next & 0x3F));
+      ++i;
+    } else {
+      converted += c == ' ' ? '\t' : static_cast<char>(c);
+    }
+  }
+  return converted;
+}
+
 std::string Program(const std::vector<unsigned char>& steps, unsigned char order = 0) {
   std::string program;
   program += static_cast<char>(((steps.size() - 1) & 7) | (order << 3));
@@ -169,6 +186,24 @@ int Run(const std::string& directory) {
       Write("m3u", "all" + suffix + ".m3u", Body(Fetch(port, "/a/service.m3u", false)));
   }
   provider.ClearFaults();
+
+  // Documents in Latin-1 with control characters in their strings, and texts that need every
+  // kind of repair.
+  const std::string stationsLatin1 = AsLatin1WithTabs(stations);
+  const std::string showsLatin1 = AsLatin1WithTabs(shows);
+  const std::string detailsLatin1 = AsLatin1WithTabs(details);
+  Write("station_list", "stations-latin1.json", stationsLatin1);
+  Write("show_list", "shows-latin1.json", showsLatin1);
+  Write("show_details", "details-latin1.json", detailsLatin1);
+  Write("m3u", "all-latin1.m3u", AsLatin1WithTabs(allPlaylist));
+  Write("text_encoding", "stations-latin1.json", stationsLatin1);
+  Write("text_encoding", "shows-latin1.json", showsLatin1);
+  Write("text_encoding", "details.json", details);
+  Write(
+      "text_encoding", "escapes.json",
+      "[\"\\ud800\\udc00 \\ud800x \\udc00 \\ud83d\\ude00 \\u12g \\x \\' \\\x01 \t\x7f\", \"\\u\"]");
+  Write("text_encoding", "bytes",
+        "Sch\xF6n \x80\x81\x8D\x9F \xC3\xB6 \xED\xA0\x80 \xF4\x90\x80\x80 \xC0\xAF \xE2\x82");
 
   // Responses in every transfer form, gzip or not, for a small and a larger document.
   const struct {

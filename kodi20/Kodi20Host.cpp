@@ -6,6 +6,7 @@
 #include <kodi/General.h>
 
 #include "kodi20/Kodi20Records.h"
+#include "nivo/TextEncoding.h"
 #include "output/Output.h"
 
 namespace zu {
@@ -21,7 +22,8 @@ const size_t kReadChunkSize = 65536;
 void Kodi20Host::Log(int level, const std::string& text) {
   const int clamped = std::min(std::max(level, static_cast<int>(ADDON_LOG_DEBUG)),
                                static_cast<int>(ADDON_LOG_ERROR));
-  kodi::Log(static_cast<ADDON_LOG>(clamped), "%s", text.c_str());
+  std::string storage;
+  kodi::Log(static_cast<ADDON_LOG>(clamped), "%s", nivo::AsUtf8(text, storage).c_str());
 }
 
 void Kodi20Host::Notify(int kind, const std::string& text) {
@@ -31,7 +33,7 @@ void Kodi20Host::Notify(int kind, const std::string& text) {
   else if (kind == NotifyError)
     type = QUEUE_ERROR;
   // An empty header shows the add-on's name.
-  kodi::QueueNotification(type, "", text);
+  kodi::QueueNotification(type, "", nivo::ToUtf8(text));
 }
 
 bool Kodi20Host::ReadFile(const std::string& path, std::string& out) {

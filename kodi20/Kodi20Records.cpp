@@ -2,6 +2,8 @@
 
 #include <boost/date_time/posix_time/conversion.hpp>
 
+#include "nivo/TextEncoding.h"
+
 namespace zu {
 namespace kodi20 {
 
@@ -18,14 +20,14 @@ kodi::addon::PVRChannel MakeChannel(const nivo::Channel& channel, const std::str
   record.SetUniqueId(channel.uid);
   record.SetIsRadio(channel.isRadio);
   record.SetChannelNumber(channel.number);
-  record.SetChannelName(channel.name);
-  record.SetIconPath(iconPath);
+  record.SetChannelName(nivo::ToUtf8(channel.name));
+  record.SetIconPath(nivo::ToUtf8(iconPath));
   return record;
 }
 
 kodi::addon::PVRChannelGroup MakeChannelGroup(const std::string& name, bool isRadio) {
   kodi::addon::PVRChannelGroup record;
-  record.SetGroupName(name);
+  record.SetGroupName(nivo::ToUtf8(name));
   record.SetIsRadio(isRadio);
   record.SetPosition(0);
   return record;
@@ -34,7 +36,7 @@ kodi::addon::PVRChannelGroup MakeChannelGroup(const std::string& name, bool isRa
 kodi::addon::PVRChannelGroupMember MakeChannelGroupMember(const std::string& group,
                                                           unsigned int uid, unsigned int number) {
   kodi::addon::PVRChannelGroupMember record;
-  record.SetGroupName(group);
+  record.SetGroupName(nivo::ToUtf8(group));
   record.SetChannelUniqueId(uid);
   record.SetChannelNumber(number);
   return record;
@@ -44,16 +46,16 @@ kodi::addon::PVREPGTag MakeEpgTag(const nivo::TVShow& show, unsigned int channel
   kodi::addon::PVREPGTag tag;
   tag.SetUniqueBroadcastId(show.id);
   tag.SetUniqueChannelId(channelUid);
-  tag.SetTitle(show.title);
+  tag.SetTitle(nivo::ToUtf8(show.title));
   tag.SetStartTime(ToKodiTime(show.start));
   tag.SetEndTime(ToKodiTime(show.end));
-  tag.SetPlotOutline(show.subTitle);
-  tag.SetPlot(show.description);
+  tag.SetPlotOutline(nivo::ToUtf8(show.subTitle));
+  tag.SetPlot(nivo::ToUtf8(show.description));
   tag.SetYear(static_cast<int>(show.year));
-  tag.SetIconPath(show.image);
+  tag.SetIconPath(nivo::ToUtf8(show.image));
   tag.SetGenreType(EPG_GENRE_USE_STRING);
   tag.SetGenreSubType(0);
-  tag.SetGenreDescription(show.genreText);
+  tag.SetGenreDescription(nivo::ToUtf8(show.genreText));
   return tag;
 }
 

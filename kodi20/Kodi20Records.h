@@ -13,7 +13,9 @@ namespace zu {
 namespace kodi20 {
 
 // Kodi 20's PVR records made from the client's model. Kodi copies each record when it is added
-// to a result set, so nothing here needs to outlive the call.
+// to a result set, so nothing here needs to outlive the call. Every text goes to Kodi as UTF-8:
+// a model text that is not (one read from a cache written elsewhere) is re-encoded (see
+// ToUtf8).
 
 // A show time (the provider's wall-clock time without a zone) as Kodi's time: read as local
 // time of the machine, the C library deciding on daylight saving. 0 for a time not set.

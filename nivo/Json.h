@@ -82,9 +82,14 @@ class JsonValue {
   mutable std::optional<std::string> path_;
 };
 
-// Parses a whole document; anything but white space after the value is an error. Throws
-// JsonSyntaxError for text that is not JSON (UTF-8 strings included) or is nested deeper than
-// kMaxJsonDepth; the nesting is checked before the parser sees the text.
+// Parses a whole document; anything but white space after the value is an error. Inside
+// strings any byte is taken, as providers send them: a raw control character is the character
+// itself; a byte that starts no well-formed UTF-8 sequence is read as Windows-1252 (a Latin-1
+// 0xF6 is "ö"); an escaped surrogate without its partner, or a "\u" without four hex digits,
+// is U+FFFD; an unknown escape ("\x") is the escaped character. Every string read is UTF-8.
+// Throws JsonSyntaxError for text that is not JSON outside strings, with the line and column
+// of the place in text, or for a document nested deeper than kMaxJsonDepth; the nesting is
+// checked before the parser sees the text.
 JsonValue ParseJson(const std::string& text);
 
 }  // namespace nivo

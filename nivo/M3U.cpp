@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/String.h"
+#include "nivo/TextEncoding.h"
 
 namespace zu {
 namespace nivo {
@@ -74,14 +75,14 @@ std::vector<M3UEntry> ReadEntries(Lines& lines) {
     }
     pending = false;
     if (StartsWith(line, "##")) {
-      group = zu::string::TrimmSpaces(line.substr(2));
+      group = ToUtf8(zu::string::TrimmSpaces(line.substr(2)));
       continue;
     }
     if (line.find("#EXTINF:") == std::string::npos)
       continue;
     const std::string::size_type comma = line.find(',');
     M3UEntry entry;
-    entry.name = comma == std::string::npos ? line : line.substr(comma + 1);
+    entry.name = ToUtf8(comma == std::string::npos ? line : line.substr(comma + 1));
     entry.group = group;
     // The URL is the next line that is not a directive. Options such as "#EXTVLCOPT:" may
     // stand between a title and its URL; a new title or group line means this title has none.
@@ -98,7 +99,7 @@ std::vector<M3UEntry> ReadEntries(Lines& lines) {
     if (pending)
       continue;
     if (!line.empty()) {
-      entry.url = line;
+      entry.url = ToUtf8(line);
       entries.push_back(std::move(entry));
     }
   }

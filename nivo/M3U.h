@@ -25,7 +25,9 @@ struct M3UEntry {
 // A line holding "#EXTINF:" names an entry whose URL is the next non-empty line; an entry
 // whose URL is missing at the end of the text, or whose next line is another "#" line, is
 // dropped, and that "#" line is read in its own right. "##" lines set the group; every other
-// line is ignored. CR LF and LF line ends read the same.
+// line is ignored. CR LF and LF line ends read the same. Names, URLs and groups are UTF-8:
+// playlists saved in a single-byte code page are re-encoded (see ToUtf8), so their names
+// match the provider's station names.
 std::vector<M3UEntry> ReadM3U(const StreamPtr& stream);
 // The same entries from a whole text, as read from a string stream with the ASCII codec.
 std::vector<M3UEntry> ReadM3U(const std::string& text);

@@ -172,6 +172,28 @@ TEST_F(NivoTVClientTest, LongLinesReachTheLogWholeInPiecesAndNotificationsAreCut
   EXPECT_FALSE(IsContinuation(text[shown.size()]));
 }
 
+TEST_F(NivoTVClientTest, TextsThatAreNotUtf8ReachTheHostReEncodedBeforeTheyAreCut) {
+  ASSERT_EQ(ADDON_STATUS_OK, Init());
+  // Latin-1 "\xF6" is two bytes of UTF-8: a cut made before the re-encoding would end a piece
+  // in the middle of a character.
+  const std::string text(20000, '\xF6');
+  const std::string utf8 = Repeat("\xC3\xB6", 40000);
+  const size_t before = Entries(0).size();
+  client.Log(ADDON_LOG_ERROR, text);
+  const std::vector<Entry> lines = Entries(0);
+  std::string joined;
+  for (size_t i = before; i < lines.size(); ++i)
+    joined += lines[i].text;
+  EXPECT_EQ(utf8, joined);
+
+  client.Notify(QUEUE_ERROR, text);
+  const std::vector<Entry> notifications = Entries(1);
+  ASSERT_EQ(1u, notifications.size());
+  EXPECT_GT(notifications[0].text.size(), 16370u);
+  EXPECT_EQ(utf8.substr(0, notifications[0].text.size()), notifications[0].text);
+  EXPECT_EQ(0u, notifications[0].text.size() % 2);
+}
+
 TEST(BoundaryTest, EscapingExceptionsAreLoggedAndAnsweredWithTheFailureValue) {
   zu_test::LogRecorder log;
   EXPECT_EQ(-2, zu::nivo::CallGuarded(

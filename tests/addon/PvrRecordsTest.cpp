@@ -61,12 +61,16 @@ TEST(PvrRecordsTest, LongTextsAreCutOnACharacterBoundaryForEverySequenceLength) 
   }
 }
 
-TEST(PvrRecordsTest, TextThatIsNotUtf8IsStillCutToFitAndTerminated) {
+TEST(PvrRecordsTest, TextThatIsNotUtf8IsReEncodedThenCutToFit) {
   const std::string garbage(2000, '\x80');
   EXPECT_EQ(1023u, Utf8PrefixLength(garbage, 1023));
+  // Windows-1252 0x80 is the euro sign, three bytes of UTF-8.
   char field[1024];
   CopyToField(field, garbage);
-  EXPECT_EQ(1023u, strnlen(field, sizeof(field)));
+  EXPECT_EQ(Repeat("\xE2\x82\xAC", 1023), field);
+  char name[16];
+  CopyToField(name, "Sch\xF6n TV");
+  EXPECT_STREQ("Sch\xC3\xB6n TV", name);
 }
 
 TEST(PvrRecordsTest, AChannelRecordCarriesTheChannelAndNothingElse) {
@@ -156,7 +160,8 @@ TEST_F(ShowTimeTest, AGuideEntryPointsIntoTheShowAndMarksTheGenreAsText) {
   show.end = time_from_string("2026-12-06 18:32:11");
   EPG_TAG tag;
   memset(&tag, 0x5A, sizeof(tag));
-  zu::nivo::FillEpgTag(tag, show, 3);
+  zu::nivo::EpgTagTexts texts;
+  zu::nivo::FillEpgTag(tag, show, 3, texts);
   EXPECT_EQ(99u, tag.iUniqueBroadcastId);
   EXPECT_EQ(show.title.c_str(), tag.strTitle);
   EXPECT_EQ(3u, tag.iChannelNumber);
@@ -177,10 +182,23 @@ TEST_F(ShowTimeTest, AGuideEntryPointsIntoTheShowAndMarksTheGenreAsText) {
   EXPECT_EQ(0u, tag.iFlags);
 }
 
+TEST_F(ShowTimeTest, AGuideEntryGetsShowTextsThatAreNotUtf8ReEncoded) {
+  TVShow show;
+  show.title = "Caf\xE9";
+  show.description = "Plain";
+  EPG_TAG tag;
+  zu::nivo::EpgTagTexts texts;
+  zu::nivo::FillEpgTag(tag, show, 1, texts);
+  EXPECT_STREQ("Caf\xC3\xA9", tag.strTitle);
+  EXPECT_EQ(show.description.c_str(), tag.strPlot);
+  EXPECT_EQ("Caf\xE9", show.title);
+}
+
 TEST_F(ShowTimeTest, AShowWithoutTimesGivesZeroInsteadOfFailing) {
   TVShow show;
   EPG_TAG tag;
-  zu::nivo::FillEpgTag(tag, show, 1);
+  zu::nivo::EpgTagTexts texts;
+  zu::nivo::FillEpgTag(tag, show, 1, texts);
   EXPECT_EQ(0, tag.startTime);
   EXPECT_EQ(0, tag.endTime);
 }

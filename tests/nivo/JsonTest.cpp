@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "nivo/Json.h"
@@ -71,16 +72,22 @@ TEST(Json, ErrorsNameTheProblemAndThePlace) {
                         R"([[{"k": 1}], [{"k": 1}]])"));
 }
 
-// The reason of the syntax error text raises, or "" when it parses.
-std::string SyntaxReason(const std::string& text) {
+// The syntax error text raises, if any.
+std::optional<JsonSyntaxError> SyntaxError(const std::string& text) {
   try {
     ParseJson(text);
   } catch (const JsonSyntaxError& e) {
     EXPECT_GE(e.Line(), 1u);
     EXPECT_GE(e.Column(), 1u);
-    return e.Reason();
+    return e;
   }
-  return "";
+  return std::nullopt;
+}
+
+// The reason of the syntax error text raises, or "" when it parses.
+std::string SyntaxReason(const std::string& text) {
+  const std::optional<JsonSyntaxError> error = SyntaxError(text);
+  return error ? error->Reason() : "";
 }
 
 TEST(Json, SyntaxErrorsAreTheirOwnType) {
@@ -89,7 +96,8 @@ TEST(Json, SyntaxErrorsAreTheirOwnType) {
   EXPECT_NE("", SyntaxReason("{\"a\": 1"));
   EXPECT_NE("", SyntaxReason("[1, 2] trailing"));
   EXPECT_NE("", SyntaxReason("{\"a\" 1}"));
-  EXPECT_NE("", SyntaxReason("\"\xff\xfe\""));
+  // Outside strings, bytes that are not JSON stay an error.
+  EXPECT_NE("", SyntaxReason("[\xf6]"));
   EXPECT_NE("", SyntaxReason("1e99999"));
   // Not a JsonError: callers tell broken documents from unexpected ones.
   bool caughtAsTypeError = false;
@@ -108,6 +116,56 @@ TEST(Json, SyntaxErrorsAreTheirOwnType) {
     EXPECT_EQ(3u, e.Line());
     EXPECT_EQ(3u, e.Column());
   }
+}
+
+// The one string of a document.
+std::string StringOf(const std::string& document) {
+  return ParseJson(document)[0].GetString();
+}
+
+TEST(Json, StringsTakeAnyByteAsProvidersSendThem) {
+  // Raw control characters are the characters themselves.
+  EXPECT_EQ(
+      "a\tb\x01"
+      "c\n",
+      StringOf("[\"a\tb\x01"
+               "c\n\"]"));
+  EXPECT_EQ(std::string("a\0b", 3), StringOf(std::string("[\"a\0b\"]", 8)));
+  // Bytes that start no UTF-8 sequence are Windows-1252; valid sequences stay as they are.
+  EXPECT_EQ("K\xC3\xB6ln \xE2\x82\xAC \xC3\xB6 \xF0\x9F\x93\xBA",
+            StringOf("[\"K\xF6ln \x80 \xC3\xB6 \xF0\x9F\x93\xBA\"]"));
+  EXPECT_EQ("\xC3\xA2\xE2\x80\x9A", StringOf("[\"\xE2\x82\"]"));
+  // Escaped surrogates without their partner, and broken "\u" escapes, are U+FFFD.
+  const std::string replacement = "\xEF\xBF\xBD";
+  EXPECT_EQ(replacement + "x", StringOf(R"(["\ud800x"])"));
+  EXPECT_EQ(replacement, StringOf(R"(["\udc00"])"));
+  EXPECT_EQ(replacement + "\xF0\x90\x80\x80", StringOf(R"(["\ud800\ud800\udc00"])"));
+  EXPECT_EQ(replacement + replacement, StringOf(R"(["\ud800\udc"])"));
+  EXPECT_EQ(replacement + "g", StringOf(R"(["\u12g"])"));
+  EXPECT_EQ(replacement, StringOf(R"(["\u12"])"));
+  // Unknown escapes are the escaped character.
+  EXPECT_EQ("x' \x01\xC3\xB6", StringOf("[\"\\x\\' \\\x01\\\xF6\"]"));
+  // Valid escapes are untouched around repairs.
+  EXPECT_EQ("\xF0\x9F\x98\x80/\"\t\xC3\xB6", StringOf(R"(["\ud83d\ude00\/\"\t\u00f6"])"));
+  // Names of members are strings too.
+  const JsonValue root = ParseJson("{\"K\xF6ln\": \"\t\"}");
+  EXPECT_EQ("\t", root.Member("K\xC3\xB6ln").GetString());
+}
+
+// "line:column" of the syntax error text raises.
+std::string ErrorPlace(const std::string& text) {
+  const std::optional<JsonSyntaxError> error = SyntaxError(text);
+  return error ? std::to_string(error->Line()) + ":" + std::to_string(error->Column()) : "";
+}
+
+TEST(Json, ASyntaxErrorAfterRepairsIsPlacedInTheTextAsReceived) {
+  // Each repair changes the length: a control character becomes an escape of six bytes, a
+  // Latin-1 byte two, an unknown escape loses its backslash.
+  EXPECT_EQ("1:9", ErrorPlace("[\"\t\t\t\", x]"));
+  EXPECT_EQ("1:10", ErrorPlace("[\"\\q\\q\", x]"));
+  EXPECT_EQ("2:8", ErrorPlace("{\"a\": \"\xF6\xF6\x01\\u12\",\n  \"b\": \xF6}"));
+  // A string cut by the end of the document.
+  EXPECT_EQ("1:7", ErrorPlace("[\"\xF6\t\\x"));
 }
 
 TEST(Json, NestingDepthIsBounded) {

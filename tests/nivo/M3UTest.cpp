@@ -62,6 +62,23 @@ TEST(M3U, OptionLinesBetweenTitleAndUrlAreSkipped) {
                  "#EXTINF:-1,B\nhttp://b\n#EXTVLCOPT:z"));
 }
 
+TEST(M3U, APlaylistInASingleByteCodePageIsReadAsUtf8) {
+  // Latin-1 and Windows-1252 bytes are re-encoded; UTF-8 in the same text stays as it is.
+  const std::string text =
+      "## Fr\xFChst\xFC"
+      "ck \x96 Radio\n"
+      "#EXTINF:-1,Sch\xF6n TV\nhttp://127.0.0.1/s\xE4\n"
+      "#EXTINF:-1,Caf\xC3\xA9\nhttp://127.0.0.1/c\n";
+  const std::vector<M3UEntry> expected = {{"Sch\xC3\xB6n TV", "http://127.0.0.1/s\xC3\xA4",
+                                           "Fr\xC3\xBChst\xC3\xBC"
+                                           "ck \xE2\x80\x93 Radio"},
+                                          {"Caf\xC3\xA9", "http://127.0.0.1/c",
+                                           "Fr\xC3\xBChst\xC3\xBC"
+                                           "ck \xE2\x80\x93 Radio"}};
+  EXPECT_EQ(expected, Read(text));
+  EXPECT_EQ(expected, zu::nivo::ReadM3U(text));
+}
+
 TEST(M3U, ATextReadsAsTheSameTextThroughAStream) {
   // The reader of whole texts must find the lines a string stream with the ASCII codec finds:
   // runs of CR and LF, empty lines, a last line with or without its end, stray bytes.
