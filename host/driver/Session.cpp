@@ -4,8 +4,9 @@
 // detailed mode first), shows the details of one coming show, shuts the add-on down and sums
 // up. Readable steps on a terminal or a pipe, or one JSON document with --json.
 
+#include <strings.h>
+
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -32,12 +33,6 @@ const long kNowNextHours = 3;
 
 double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 class Session {
@@ -218,7 +213,8 @@ class Session {
     for (const std::string& wanted : options_.channels) {
       bool found = false;
       for (const Channel& channel : all_) {
-        if (std::to_string(channel.uid) == wanted || Lower(channel.name) == Lower(wanted)) {
+        if (std::to_string(channel.uid) == wanted ||
+            strcasecmp(channel.name.c_str(), wanted.c_str()) == 0) {
           shown_.insert(channel.uid);
           found = true;
         }
@@ -257,11 +253,10 @@ class Session {
     long hours = std::min(options_.hours, kNowNextHours);
     Heading("Reading what is on in the next " + Plural(hours, "hour", "hours"));
     Clock::time_point start = Clock::now();
-    std::vector<const Channel*> channels;
-    for (const Channel& channel : tv_) {
-      if (Shown(channel) && GuideAsked(channel))
-        channels.push_back(&channel);
-    }
+    std::vector<const Channel*> channels = ShownOf(tv_);
+    channels.erase(std::remove_if(channels.begin(), channels.end(),
+                                  [&](const Channel* channel) { return !GuideAsked(*channel); }),
+                   channels.end());
     progress_.Start("TV channels", channels.size());
     size_t shows = 0;
     for (size_t i = 0; i < channels.size(); ++i) {
@@ -397,10 +392,7 @@ class Session {
       Line("shows) and asks the host to refresh the guides, one channel at a time.");
     }
     while (options_.duration > 0 && (options_.triggers == 0 || answered < options_.triggers)) {
-      Clock::time_point now = Clock::now();
-      if (now >= deadline_)
-        break;
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now);
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
       if (left.count() <= 0)
         break;
       // Text output ticks once a second for the clock; JSON output just waits.
@@ -475,8 +467,8 @@ class Session {
         channel != nullptr ? FirstComingWithPlot(guide_[channel->uid], time(nullptr)) : nullptr;
     if (chosen == nullptr) {
       c_.document["details"] = nullptr;
-      Line("none yet: no coming show in the guide has a plot; the add-on reads details only in");
-      Line("detailed mode, which its update thread switches on once every guide was asked for");
+      Line("none yet: no coming show in the guide has a plot (the add-on reads details only in");
+      Line("detailed mode)");
       return;
     }
     c_.document["details"] = DetailsJson(channel->uid, *chosen);
@@ -505,9 +497,8 @@ class Session {
 
   void Summary() {
     // Only the provider knows the requests it received; without it they are not counted.
-    Json requestsJson = {{"source", "none"}, {"providerError", providerError_}};
-    std::string requestsText = options_.provider.empty() ? "not counted (no --provider)"
-                                                         : "not counted: " + providerError_;
+    Json requestsJson = {{"source", "none"}};
+    std::string requestsText = "not counted (no --provider)";
     std::vector<std::string> after;
     if (providerCounted_ &&
         RequestCount::FetchProviderTargets(options_.provider, after, providerError_)) {
@@ -517,9 +508,9 @@ class Session {
         kinds[kind] = requests.Of(kind);
       requestsJson = {{"source", "provider"}, {"total", requests.Total()}, {"kinds", kinds}};
       requestsText = requests.Describe() + "; counted by the provider at " + options_.provider;
-    } else if (providerCounted_) {
+    } else if (!options_.provider.empty()) {
       requestsJson["providerError"] = providerError_;
-      requestsText = "not counted: the provider stopped answering: " + providerError_;
+      requestsText = "not counted: " + providerError_;
     }
     CacheSizes caches = MeasureCaches(host_.UserPath());
     double seconds = Since(c_.started);
