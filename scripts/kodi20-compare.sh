@@ -42,7 +42,7 @@ run() {
   local name=$1
   shift
   echo "kodi20-compare: $name with $STATIONS stations"
-  timeout --kill-after=30 900 "$BUILD_DIR/kodi20/check/kodi20-check" --source provider \
+  timeout --kill-after=30 900 "$BUILD_DIR/kodi20/check/kodi20-check" \
     --stations "$STATIONS" --channel-bound 400 --guide-bound 800 --out "$OUT_DIR/$name" "$@" ||
     fail "$name: see the lines above and $OUT_DIR/$name"
 }

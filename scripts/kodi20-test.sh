@@ -51,7 +51,7 @@ unzip -q "$zip" -d "$OUT_DIR/zip" || fail "unpacking $zip"
 
 echo "kodi20-test: checking pvr.nivotv from $zip in Kodi 20"
 if ! timeout --kill-after=30 480 "$BUILD_DIR/kodi20/check/kodi20-check" \
-  --addon pvr.nivotv --addon-dir "$OUT_DIR/zip/pvr.nivotv" --source provider \
+  --addon pvr.nivotv --addon-dir "$OUT_DIR/zip/pvr.nivotv" \
   --screenshot --play --offline-restart --channel-bound 90 --guide-bound 120 \
   --out "$OUT_DIR/run"; then
   fail "see the lines above; logs and screenshots are in $OUT_DIR/run"

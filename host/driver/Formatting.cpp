@@ -1,5 +1,6 @@
 #include "host/driver/Formatting.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -104,6 +105,23 @@ std::string Seconds(double seconds) {
   char text[32];
   snprintf(text, sizeof(text), seconds < 10 ? "%.1f s" : "%.0f s", seconds);
   return text;
+}
+
+std::string Plural(size_t n, const std::string& one, const std::string& many) {
+  return Thousands(n) + " " + (n == 1 ? one : many);
+}
+
+void PrintPairs(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
+                const std::string& indent) {
+  size_t width = 0;
+  for (const auto& row : rows)
+    width = std::max(width, TextWidth(row.first));
+  const std::string hanging = indent + std::string(width + 2, ' ');
+  const size_t wrap = 78 > hanging.size() + 30 ? 78 - hanging.size() : 30;
+  for (const auto& row : rows) {
+    out << indent << row.first << std::string(width + 2 - TextWidth(row.first), ' ')
+        << Wrap(row.second, wrap, hanging) << "\n";
+  }
 }
 
 Json Result(int result) {

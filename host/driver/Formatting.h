@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <ctime>
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/HostRecords.h"
@@ -36,6 +38,12 @@ std::string Thousands(uint64_t value);
 std::string Bytes(uint64_t bytes);
 // A duration: "0.4 s", "38 s".
 std::string Seconds(double seconds);
+// "1 channel", "1,234 channels".
+std::string Plural(size_t n, const std::string& one, const std::string& many);
+// Labels and values, one pair a line after indent: the values line up after the widest label
+// and wrap at a readable width.
+void PrintPairs(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
+                const std::string& indent);
 
 // JSON forms of the host's records and answers.
 Json Result(int result);

@@ -5,14 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "host/HostRecords.h"
-
 namespace zu {
 namespace host {
 
-// Requests the add-on made, by kind. Counted either by the sample provider, which lists every
-// request it received (GET /_control/requests), or, without a reachable provider, from what
-// the add-on wrote to the host log.
+// Requests the add-on made, by kind, as the sample provider saw them: it lists every request
+// it received (GET /_control/requests).
 class RequestCount {
  public:
   // The kinds in the order they are reported.
@@ -31,24 +28,14 @@ class RequestCount {
   // only appends).
   static RequestCount FromProvider(const std::vector<std::string>& earlier,
                                    const std::vector<std::string>& later);
-  // What the add-on's log lines tell: the show lists and details it read, and the requests
-  // that failed (connection refused, no answer). Logos and playlists that arrived are not
-  // logged, so this is a lower bound.
-  static RequestCount FromLog(const std::vector<LogLine>& lines);
 
   size_t Total() const;
   size_t Of(const std::string& kind) const;
-  size_t Failed() const { return failed_; }
-  // true: counted by the provider; false: from the log.
-  bool ByProvider() const { return byProvider_; }
-  // By the provider: "412 (1 availability, 1 stations, 3 playlists, 42 logos, 168 show lists,
-  // 52 details)"; from the log: "0 show lists, 0 details read, 1 request failed".
+  // "412 (1 availability, 1 stations, 3 playlists, 42 logos, 168 show lists, 52 details)".
   std::string Describe() const;
 
  private:
   std::map<std::string, size_t> counts_;
-  size_t failed_ = 0;
-  bool byProvider_ = false;
 };
 
 }  // namespace host

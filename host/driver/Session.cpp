@@ -4,23 +4,23 @@
 // detailed mode first), shows the details of one coming show, shuts the add-on down and sums
 // up. Readable steps on a terminal or a pipe, or one JSON document with --json.
 
+#include <strings.h>
+
 #include <algorithm>
-#include <cctype>
 #include <chrono>
-#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "host/driver/CacheSizes.h"
 #include "host/driver/Driver.h"
 #include "host/driver/DriverContext.h"
 #include "host/driver/Progress.h"
 #include "host/driver/RequestCount.h"
+#include "host/driver/SessionReport.h"
 #include "host/driver/TextTable.h"
-#include "host/driver/UserCache.h"
 
 namespace zu {
 namespace host {
@@ -30,71 +30,9 @@ using Clock = std::chrono::steady_clock;
 
 // The first look at the guide covers this many hours (or the window, when shorter).
 const long kNowNextHours = 3;
-// The notification of the add-on's update thread when it switches to detailed mode.
-const char kDetailedSwitch[] = "Triggering detailed EPG update";
 
 double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string Plural(size_t n, const std::string& one, const std::string& many) {
-  return Thousands(n) + " " + (n == 1 ? one : many);
-}
-
-// "20:15-21:45 Title", or "20:15 Title" without the end; the title cut to length characters.
-std::string ShowCell(const EpgEntry* entry, bool withEnd, size_t length) {
-  if (entry == nullptr)
-    return "-";
-  return ClockTime(entry->startTime) + (withEnd ? "-" + ClockTime(entry->endTime) : "") + " " +
-         Shorten(entry->title, length);
-}
-
-Json ShowJson(const EpgEntry* entry) {
-  if (entry == nullptr)
-    return nullptr;
-  return Json{{"broadcastId", entry->broadcastId},
-              {"title", entry->title},
-              {"start", static_cast<long long>(entry->startTime)},
-              {"end", static_cast<long long>(entry->endTime)}};
-}
-
-// Persons as stored by the add-on: each group of a show's document comes as (role, role),
-// (role, name), ...; the role's own entry is not a person.
-std::vector<std::pair<std::string, std::vector<std::string>>> PersonsByRole(
-    const std::vector<std::pair<std::string, std::string>>& persons) {
-  std::vector<std::pair<std::string, std::vector<std::string>>> roles;
-  for (const auto& person : persons) {
-    if (person.second == person.first || person.second.empty())
-      continue;
-    auto role = std::find_if(roles.begin(), roles.end(),
-                             [&](const auto& entry) { return entry.first == person.first; });
-    if (role == roles.end())
-      roles.push_back({person.first, {person.second}});
-    else if (std::find(role->second.begin(), role->second.end(), person.second) ==
-             role->second.end())
-      role->second.push_back(person.second);
-  }
-  return roles;
-}
-
-// Labels and values, one pair a line: the values line up after the widest label and wrap at
-// a readable width.
-void PrintPairs(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
-                const std::string& indent) {
-  size_t width = 0;
-  for (const auto& row : rows)
-    width = std::max(width, TextWidth(row.first));
-  const std::string hanging = indent + std::string(width + 2, ' ');
-  for (const auto& row : rows) {
-    out << indent << row.first << std::string(width + 2 - TextWidth(row.first), ' ')
-        << Wrap(row.second, 78 > hanging.size() + 30 ? 78 - hanging.size() : 30, hanging) << "\n";
-  }
 }
 
 class Session {
@@ -105,7 +43,6 @@ class Session {
         host_(context.host),
         text_(!context.options.json),
         progress_(context.out, context.options.terminal, !context.options.json),
-        cache_(context.host.UserPath()),
         deadline_(Clock::now() + std::chrono::seconds(context.options.duration)) {}
 
   int Run() {
@@ -173,31 +110,34 @@ class Session {
   void ReportNotifications() {
     std::vector<Notification> notifications = host_.Notifications();
     for (size_t i = notificationsSeen_; i < notifications.size(); ++i) {
-      const Notification& notification = notifications[i];
-      if (notification.text == kDetailedSwitch && !detailedMode_) {
-        detailedMode_ = true;
-        switchSeconds_ = everyChannelAsked_ ? Since(everyAskedAt_) : 0;
-        Line("add-on: \"" + notification.text + "\": detailed mode on after " +
-             Seconds(switchSeconds_));
-      } else if (notification.kind != QUEUE_ERROR) {
-        Line("add-on: \"" + notification.text + "\"");
-      }
+      if (notifications[i].kind != QUEUE_ERROR)
+        Line("add-on: \"" + notifications[i].text + "\"");
     }
     notificationsSeen_ = notifications.size();
   }
 
-  // One guide request as the host makes it; the answer is kept as the channel's latest.
-  PVR_ERROR AskGuide(const Channel& channel, time_t start, time_t end,
-                     std::vector<EpgEntry>& entries) {
-    entries.clear();
+  // The add-on is seen in detailed mode (how says by what); once.
+  void SeeDetailedMode(const std::string& how) {
+    if (detailedMode_)
+      return;
+    detailedMode_ = true;
+    switchSeconds_ = everyAsked_ ? Since(everyAskedAt_) : 0;
+    Line("detailed mode on after " + Seconds(switchSeconds_) + ": " + how);
+  }
+
+  // One guide request as the host makes it; the answer becomes the channel's latest. The
+  // number of entries that came with a plot where the previous answer had them without is
+  // returned in gained: the details the add-on read meanwhile.
+  PVR_ERROR AskGuide(const Channel& channel, time_t start, time_t end, size_t& gained) {
+    std::vector<EpgEntry> entries;
     PVR_ERROR result = host_.GetEpg(channel, start, end, entries);
+    ++guideRequests_;
     showsTransferred_ += entries.size();
-    // The add-on starts its update thread when it has answered as many guide requests for
-    // known channels as it has channels.
-    if (++guideRequests_ == all_.size() && !everyChannelAsked_) {
-      everyChannelAsked_ = true;
-      everyAskedAt_ = Clock::now();
-    }
+    std::vector<EpgEntry>& latest = guide_[channel.uid];
+    gained = GainedPlots(latest, entries);
+    latest = std::move(entries);
+    if (gained > 0)
+      SeeDetailedMode("guide entries gained plots");
     return result;
   }
 
@@ -273,7 +213,8 @@ class Session {
     for (const std::string& wanted : options_.channels) {
       bool found = false;
       for (const Channel& channel : all_) {
-        if (std::to_string(channel.uid) == wanted || Lower(channel.name) == Lower(wanted)) {
+        if (std::to_string(channel.uid) == wanted ||
+            strcasecmp(channel.name.c_str(), wanted.c_str()) == 0) {
           shown_.insert(channel.uid);
           found = true;
         }
@@ -312,18 +253,17 @@ class Session {
     long hours = std::min(options_.hours, kNowNextHours);
     Heading("Reading what is on in the next " + Plural(hours, "hour", "hours"));
     Clock::time_point start = Clock::now();
-    std::vector<const Channel*> channels;
-    for (const Channel& channel : tv_) {
-      if (Shown(channel) && GuideAsked(channel))
-        channels.push_back(&channel);
-    }
+    std::vector<const Channel*> channels = ShownOf(tv_);
+    channels.erase(std::remove_if(channels.begin(), channels.end(),
+                                  [&](const Channel* channel) { return !GuideAsked(*channel); }),
+                   channels.end());
     progress_.Start("TV channels", channels.size());
     size_t shows = 0;
     for (size_t i = 0; i < channels.size(); ++i) {
       progress_.Update(i, channels[i]->name);
-      std::vector<EpgEntry>& entries = firstLook_[channels[i]->uid];
-      AskGuide(*channels[i], windowStart_, windowStart_ + hours * 3600, entries);
-      shows += entries.size();
+      size_t gained = 0;
+      AskGuide(*channels[i], windowStart_, windowStart_ + hours * 3600, gained);
+      shows += guide_[channels[i]->uid].size();
     }
     progress_.Update(channels.size(), "");
     size_t logos = 0;
@@ -336,49 +276,26 @@ class Session {
     ReportAddonErrors();
   }
 
-  static bool HasLogo(const Channel& channel) {
-    std::error_code error;
-    return !channel.iconPath.empty() && std::filesystem::is_regular_file(channel.iconPath, error);
-  }
-
-  std::string Groups(const Channel& channel) const {
-    auto found = groupsOf_.find(channel.uid);
-    std::string text;
-    if (found != groupsOf_.end()) {
-      for (const std::string& group : found->second)
-        text += (text.empty() ? "" : ", ") + group;
+  std::vector<const Channel*> ShownOf(const std::vector<Channel>& channels) const {
+    std::vector<const Channel*> shown;
+    for (const Channel& channel : channels) {
+      if (Shown(channel))
+        shown.push_back(&channel);
     }
-    return text.empty() ? "-" : text;
+    return shown;
   }
 
   void PrintChannels() {
     if (!text_)
       return;
     Heading("TV channels");
-    // The groups take what the other columns leave of the line.
-    const size_t groups = std::max<size_t>(16, Width() > 56 ? Width() - 56 : 0);
-    TextTable tv({"NO", "NAME", "GROUPS", "LOGO", "STREAM", "UID"}, "  ");
-    tv.AlignRight(0);
-    for (const Channel& channel : tv_) {
-      if (Shown(channel))
-        tv.Add({std::to_string(channel.number), Shorten(channel.name, 24),
-                Shorten(Groups(channel), groups), HasLogo(channel) ? "yes" : "missing",
-                channel.streamUrl.empty() ? "none" : "yes", std::to_string(channel.uid)});
-    }
-    tv.Print(c_.out);
+    PrintChannelTable(c_.out, ShownOf(tv_), groupsOf_, Width(), true);
     Heading("Radio channels");
-    TextTable radio({"NO", "NAME", "GROUPS", "STREAM", "UID"}, "  ");
-    radio.AlignRight(0);
-    for (const Channel& channel : radio_) {
-      if (Shown(channel))
-        radio.Add({std::to_string(channel.number), Shorten(channel.name, 24),
-                   Shorten(Groups(channel), groups), channel.streamUrl.empty() ? "none" : "yes",
-                   std::to_string(channel.uid)});
-    }
-    if (radio.Rows() > 0)
-      radio.Print(c_.out);
-    else
+    std::vector<const Channel*> radio = ShownOf(radio_);
+    if (radio.empty())
       Line("none shown");
+    else
+      PrintChannelTable(c_.out, radio, groupsOf_, Width(), false);
   }
 
   void PrintNowAndNext() {
@@ -389,23 +306,11 @@ class Session {
     table.AlignRight(0);
     Json list = Json::array();
     for (const Channel& channel : tv_) {
-      auto found = firstLook_.find(channel.uid);
-      if (found == firstLook_.end())
+      // The first look's answers, as the guide walk has not begun.
+      auto found = guide_.find(channel.uid);
+      if (found == guide_.end())
         continue;
-      std::vector<EpgEntry> entries = found->second;
-      std::sort(entries.begin(), entries.end(),
-                [](const EpgEntry& a, const EpgEntry& b) { return a.startTime < b.startTime; });
-      const EpgEntry* now = nullptr;
-      const EpgEntry* next = nullptr;
-      for (const EpgEntry& entry : entries) {
-        if (now == nullptr && entry.startTime <= windowStart_ && windowStart_ < entry.endTime) {
-          now = &entry;
-        } else if (entry.startTime > windowStart_ &&
-                   (now == nullptr || entry.startTime >= now->startTime)) {
-          next = &entry;
-          break;
-        }
-      }
+      auto [now, next] = NowAndNext(found->second, windowStart_);
       table.Add({std::to_string(channel.number), Shorten(channel.name, 20),
                  ShowCell(now, true, titles), ShowCell(next, false, titles)});
       list.push_back({{"channel", channel.uid}, {"now", ShowJson(now)}, {"next", ShowJson(next)}});
@@ -428,43 +333,42 @@ class Session {
       const Channel& channel = all_[i];
       if (!GuideAsked(channel))
         continue;
-      std::vector<EpgEntry>& entries = guide_[channel.uid];
-      PVR_ERROR result = AskGuide(channel, windowStart_, windowEnd_, entries);
-      shows += entries.size();
-      list.push_back(
-          {{"channel", channel.uid}, {"entries", entries.size()}, {"result", Result(result)}});
+      size_t gained = 0;
+      PVR_ERROR result = AskGuide(channel, windowStart_, windowEnd_, gained);
+      const size_t entries = guide_[channel.uid].size();
+      shows += entries;
+      list.push_back({{"channel", channel.uid}, {"entries", entries}, {"result", Result(result)}});
       progress_.Update(i + 1, Thousands(shows) + " shows");
     }
+    everyAsked_ = true;
+    everyAskedAt_ = Clock::now();
     c_.document["guide"] = list;
     windowShows_ = shows;
     for (const Channel& channel : tv_)
       tvWithGuide_ += guide_[channel.uid].empty() ? 0 : 1;
     Line(Plural(shows, "show", "shows") + " for " + std::to_string(tvWithGuide_) + " of " +
-         Plural(tv_.size(), "TV channel", "TV channels") + " (radio channels have no guide), " +
-         Seconds(Since(start)));
+         Plural(tv_.size(), "TV channel", "TV channels") + " (" + Seconds(Since(start)) + ")");
     ReportAddonErrors();
   }
 
   // A guide request that answers a refresh trigger or stands for the user opening a guide;
-  // says how many shows came and how many details the add-on read meanwhile.
+  // says how many shows came and how many of them gained details since the last answer.
   Json Refresh(const Channel& channel, const std::string& what) {
     Clock::time_point start = Clock::now();
-    size_t before = channel.isRadio ? 0 : cache_.DetailedShows(channel.uid);
-    std::vector<EpgEntry>& entries = guide_[channel.uid];
-    PVR_ERROR result = AskGuide(channel, windowStart_, windowEnd_, entries);
-    size_t after = channel.isRadio ? 0 : cache_.DetailedShows(channel.uid);
-    size_t read = after > before ? after - before : 0;
+    size_t gained = 0;
+    PVR_ERROR result = AskGuide(channel, windowStart_, windowEnd_, gained);
+    const size_t entries = guide_[channel.uid].size();
     Line(what + " " + std::to_string(channel.number) + " " + channel.name +
          (channel.isRadio ? " (radio)" : ""));
-    if (channel.isRadio)
-      Line("  -> radio channels have no guide; nothing to read");
-    else
-      Line("  -> " + Plural(entries.size(), "show", "shows") + ", details read for " +
-           Plural(read, "coming show", "coming shows") + " (" + Seconds(Since(start)) + ")");
+    Line("  -> " +
+         (entries == 0 ? std::string("no guide entries")
+                       : Plural(entries, "show", "shows") + ", details came for " +
+                             Plural(gained, "coming show", "coming shows")) +
+         " (" + Seconds(Since(start)) + ")");
     return Json{{"channel", channel.uid},
                 {"radio", channel.isRadio},
-                {"entries", entries.size()},
-                {"detailsRead", read},
+                {"entries", entries},
+                {"detailsRead", gained},
                 {"result", Result(result)}};
   }
 
@@ -484,14 +388,11 @@ class Session {
     if (options_.duration > 0) {
       Heading("Waiting for the add-on's update thread");
       Line("Once the guide of every channel was asked for, the add-on's update thread");
-      Line("waits 30 s, switches to detailed mode (guide requests then also read the");
-      Line("details of coming shows) and asks the host to refresh one channel every 30 s.");
+      Line("switches to detailed mode (guide requests then also read the details of coming");
+      Line("shows) and asks the host to refresh the guides, one channel at a time.");
     }
     while (options_.duration > 0 && (options_.triggers == 0 || answered < options_.triggers)) {
-      Clock::time_point now = Clock::now();
-      if (now >= deadline_)
-        break;
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now);
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
       if (left.count() <= 0)
         break;
       // Text output ticks once a second for the clock; JSON output just waits.
@@ -499,12 +400,12 @@ class Session {
       std::optional<Trigger> trigger = host_.TakeTrigger(TriggerKind::EpgUpdate, bound);
       ReportNotifications();
       if (!trigger) {
-        double waited = everyChannelAsked_ ? Since(everyAskedAt_) : 0;
-        progress_.Status("waiting " + Seconds(waited) + (detailedMode_ ? "" : " of about 30 s") +
+        progress_.Status("waiting " + Seconds(Since(everyAskedAt_)) +
                              " since every channel's guide was asked for ...",
                          false);
         continue;
       }
+      SeeDetailedMode("the add-on asks the host to refresh guides");
       auto channel = byUid_.find(trigger->channelUid);
       if (channel == byUid_.end()) {
         ++unknown;
@@ -521,10 +422,10 @@ class Session {
       firstTrigger_ = refresh;
       if (refresh["detailsRead"].get<size_t>() > 0) {
         detailsChannel_ = channel->second.uid;
-      } else if (detailedMode_ && FirstShownTv() != nullptr) {
-        // The thread refreshes the channels in uid order, radio ones too, one every 30 s; so
-        // that the session need not wait for the first TV channel, the host asks for a guide
-        // on its own, as it does when the user opens one.
+      } else if (FirstShownTv() != nullptr) {
+        // The trigger's channel brought no details (a radio channel, say); so that the session
+        // need not wait for the next trigger, the host asks for a TV guide on its own, as it
+        // does when the user opens one.
         const Channel& tv = *FirstShownTv();
         detailsRequest_ = Refresh(tv, "the user opens the guide of");
         detailsChannel_ = tv.uid;
@@ -556,83 +457,23 @@ class Session {
     return exit;
   }
 
-  // One coming show of the details channel whose details the add-on read, as the guide cache
-  // holds it (the host is not told the persons).
+  // The first coming show with a plot in the latest guide answer of the details channel: the
+  // details as the host has them.
   void ShowDetails() {
     Heading("Details of a coming show");
-    const Channel* channel = nullptr;
     auto found = byUid_.find(detailsChannel_);
-    if (found != byUid_.end())
-      channel = &found->second;
-    else
-      channel = FirstShownTv();
-    nivo::TVShows shows;
-    std::string error;
-    if (channel != nullptr && !cache_.ReadShows(channel->uid, shows, error))
-      Line(error);
-    time_t now = time(nullptr);
-    const nivo::TVShow* chosen = nullptr;
-    for (const nivo::TVShow& show : shows) {
-      if (!show.detailsRead || UserCache::ToTime(show.start) <= now)
-        continue;
-      // The first coming one with a description and persons, else the first with details.
-      if (!show.description.empty() && !show.persons.empty()) {
-        chosen = &show;
-        break;
-      }
-      if (chosen == nullptr)
-        chosen = &show;
-    }
+    const Channel* channel = found != byUid_.end() ? &found->second : FirstShownTv();
+    const EpgEntry* chosen =
+        channel != nullptr ? FirstComingWithPlot(guide_[channel->uid], time(nullptr)) : nullptr;
     if (chosen == nullptr) {
       c_.document["details"] = nullptr;
-      Line("none yet: the add-on reads details only in detailed mode, which its update thread");
-      Line("switches on 30 s after the guide of every channel was asked for");
+      Line("none yet: no coming show in the guide has a plot (the add-on reads details only in");
+      Line("detailed mode)");
       return;
     }
-    const nivo::TVShow& show = *chosen;
-    time_t start = UserCache::ToTime(show.start);
-    time_t end = UserCache::ToTime(show.end);
-    auto roles = PersonsByRole(show.persons);
-    Json persons = Json::array();
-    for (const auto& role : roles)
-      persons.push_back({{"role", role.first}, {"names", role.second}});
-    c_.document["details"] = {{"channel", channel->uid},
-                              {"id", show.id},
-                              {"title", show.title},
-                              {"start", static_cast<long long>(start)},
-                              {"end", static_cast<long long>(end)},
-                              {"subTitle", show.subTitle},
-                              {"genres", show.genreText},
-                              {"country", show.country},
-                              {"year", show.year},
-                              {"duration", show.duration},
-                              {"description", show.description},
-                              {"image", show.image},
-                              {"persons", persons}};
-    if (!text_)
-      return;
-    Line(show.title + "  (" + channel->name + ", " + DayAndTime(start) + "-" + ClockTime(end) +
-         (show.duration > 0 ? ", " + std::to_string(show.duration) + " min" : "") + ")");
-    std::vector<std::pair<std::string, std::string>> rows;
-    auto add = [&](const std::string& label, const std::string& value) {
-      if (!value.empty())
-        rows.push_back({label, value});
-    };
-    add("subtitle", show.subTitle);
-    add("genres", show.genreText);
-    std::string origin = show.country;
-    if (show.year > 0)
-      origin += (origin.empty() ? "" : " ") + std::to_string(show.year);
-    add("made", origin);
-    add("description", show.description);
-    for (const auto& role : roles) {
-      std::string names;
-      for (const std::string& name : role.second)
-        names += (names.empty() ? "" : ", ") + name;
-      add(role.first.empty() ? "person" : role.first, names);
-    }
-    add("image", show.image);
-    PrintPairs(c_.out, rows, "    ");
+    c_.document["details"] = DetailsJson(channel->uid, *chosen);
+    if (text_)
+      PrintDetails(c_.out, channel->name, *chosen);
   }
 
   void ShutDown() {
@@ -655,89 +496,52 @@ class Session {
   }
 
   void Summary() {
-    RequestCount requests = RequestCount::FromLog(host_.LogLines());
-    std::string requestsNote = "counted from the host log";
-    if (providerCounted_) {
-      std::vector<std::string> after;
-      std::string error;
-      if (RequestCount::FetchProviderTargets(options_.provider, after, error)) {
-        requests = RequestCount::FromProvider(providerBefore_, after);
-        requestsNote = "counted by the provider at " + options_.provider;
-      } else {
-        requestsNote += "; the provider stopped answering: " + error;
-      }
+    // Only the provider knows the requests it received; without it they are not counted.
+    Json requestsJson = {{"source", "none"}};
+    std::string requestsText = "not counted (no --provider)";
+    std::vector<std::string> after;
+    if (providerCounted_ &&
+        RequestCount::FetchProviderTargets(options_.provider, after, providerError_)) {
+      RequestCount requests = RequestCount::FromProvider(providerBefore_, after);
+      Json kinds = Json::object();
+      for (const std::string& kind : RequestCount::Kinds())
+        kinds[kind] = requests.Of(kind);
+      requestsJson = {{"source", "provider"}, {"total", requests.Total()}, {"kinds", kinds}};
+      requestsText = requests.Describe() + "; counted by the provider at " + options_.provider;
     } else if (!options_.provider.empty()) {
-      requestsNote += " (the provider at " + options_.provider + " is not reachable)";
+      requestsJson["providerError"] = providerError_;
+      requestsText = "not counted: " + providerError_;
     }
-    CacheSizes caches = cache_.Measure();
+    CacheSizes caches = MeasureCaches(host_.UserPath());
     double seconds = Since(c_.started);
 
-    Json kinds = Json::object();
-    for (const std::string& kind : RequestCount::Kinds())
-      kinds[kind] = requests.Of(kind);
-    c_.document["summary"] = {{"channels", {{"tv", tv_.size()}, {"radio", radio_.size()}}},
-                              {"groups", {{"tv", tvGroups_}, {"radio", radioGroups_}}},
-                              {"tvChannelsWithGuide", tvWithGuide_},
-                              {"windowShows", windowShows_},
-                              {"showsTransferred", showsTransferred_},
-                              {"guideRequests", guideRequests_},
-                              {"detailedMode", detailedMode_},
-                              {"refreshesAnswered", answered_},
-                              {"firstTrigger", firstTrigger_},
-                              {"detailsRequest", detailsRequest_},
-                              {"requests",
-                               {{"source", requests.ByProvider() ? "provider" : "log"},
-                                {"providerError", providerError_},
-                                {"total", requests.Total()},
-                                {"failed", requests.Failed()},
-                                {"kinds", kinds}}},
-                              {"addonErrors", addonErrors_},
-                              {"seconds", seconds},
-                              {"caches",
-                               {{"channels", caches.channels},
-                                {"guideFiles", caches.guideFiles},
-                                {"guide", caches.guide},
-                                {"logoFiles", caches.logoFiles},
-                                {"logos", caches.logos},
-                                {"total", caches.Total()}}}};
+    c_.document["summary"] = {
+        {"channels", {{"tv", tv_.size()}, {"radio", radio_.size()}}},
+        {"groups", {{"tv", tvGroups_}, {"radio", radioGroups_}}},
+        {"tvChannelsWithGuide", tvWithGuide_},
+        {"windowShows", windowShows_},
+        {"showsTransferred", showsTransferred_},
+        {"guideRequests", guideRequests_},
+        {"detailedMode", detailedMode_},
+        {"detailedModeSeenAfter", detailedMode_ ? Json(switchSeconds_) : Json()},
+        {"refreshesAnswered", answered_},
+        {"firstTrigger", firstTrigger_},
+        {"detailsRequest", detailsRequest_},
+        {"requests", requestsJson},
+        {"addonErrors", addonErrors_},
+        {"seconds", seconds},
+        {"caches",
+         {{"channels", caches.channels},
+          {"guideFiles", caches.guideFiles},
+          {"guide", caches.guide},
+          {"logoFiles", caches.logoFiles},
+          {"logos", caches.logos},
+          {"total", caches.Total()}}}};
     if (!text_)
       return;
 
     Heading("Summary");
-    std::vector<std::pair<std::string, std::string>> rows;
-    rows.push_back({"channels", std::to_string(tv_.size()) + " TV, " +
-                                    std::to_string(radio_.size()) + " radio"});
-    rows.push_back(
-        {"groups", std::to_string(tvGroups_) + " TV, " + std::to_string(radioGroups_) + " radio"});
-    rows.push_back({"guide", std::to_string(tvWithGuide_) + " of " + std::to_string(tv_.size()) +
-                                 " TV channels with guide data, " + Thousands(windowShows_) +
-                                 " shows in the window from " + LocalTime(windowStart_)});
-    rows.push_back(
-        {"shows transferred", Thousands(showsTransferred_) + " in " +
-                                  Plural(guideRequests_, "guide request", "guide requests")});
-    std::string detailed = "no";
-    if (detailedMode_) {
-      detailed = "yes, " + Seconds(switchSeconds_) + " after every channel's guide was asked for";
-      size_t read = 0;
-      if (firstTrigger_.is_object())
-        read += firstTrigger_["detailsRead"].get<size_t>();
-      if (detailsRequest_.is_object())
-        read += detailsRequest_["detailsRead"].get<size_t>();
-      detailed += "; " + Plural(read, "show", "shows") + " completed with details";
-    }
-    rows.push_back({"detailed mode", detailed});
-    rows.push_back({"requests", requests.Describe() + "; " + requestsNote});
-    rows.push_back({"add-on errors", addonErrors_ == 0
-                                         ? std::string("none")
-                                         : std::to_string(addonErrors_) +
-                                               ", the first: " + Shorten(firstError_, 70)});
-    rows.push_back({"time taken", Seconds(seconds)});
-    rows.push_back({"caches", Bytes(caches.Total()) + ": channels.zug " + Bytes(caches.channels) +
-                                  ", guide " + Plural(caches.guideFiles, "file", "files") + " " +
-                                  Bytes(caches.guide) + ", logos " +
-                                  Plural(caches.logoFiles, "file", "files") + " " +
-                                  Bytes(caches.logos)});
-    PrintPairs(c_.out, rows, "  ");
+    PrintSummary(c_.out, c_.document["summary"], windowStart_, requestsText, firstError_);
   }
 
   DriverContext& c_;
@@ -745,7 +549,6 @@ class Session {
   StandInHost& host_;
   bool text_;
   Progress progress_;
-  UserCache cache_;
   Clock::time_point deadline_;
   time_t windowStart_ = 0;
   time_t windowEnd_ = 0;
@@ -759,14 +562,13 @@ class Session {
   size_t tvGroups_ = 0;
   size_t radioGroups_ = 0;
 
-  // The latest guide answers per channel.
-  std::map<unsigned int, std::vector<EpgEntry>> firstLook_;
+  // The latest guide answer per channel.
   std::map<unsigned int, std::vector<EpgEntry>> guide_;
   size_t guideRequests_ = 0;
   size_t showsTransferred_ = 0;
   size_t windowShows_ = 0;
   size_t tvWithGuide_ = 0;
-  bool everyChannelAsked_ = false;
+  bool everyAsked_ = false;  // the walk over every channel's guide is done
   Clock::time_point everyAskedAt_;
 
   bool detailedMode_ = false;

@@ -47,9 +47,9 @@ std::string Fixed(double value) {
 
 }  // namespace
 
-CheckRun::CheckRun(Options options, LineupSource& source)
+CheckRun::CheckRun(Options options, ProviderSource& provider)
     : options_(std::move(options)),
-      source_(source),
+      provider_(provider),
       // Kodi hands the add-on paths below HOME as they are, so HOME must be absolute.
       home_(fs::absolute(options_.outputDirectory).lexically_normal().string() + "/home") {}
 
@@ -95,7 +95,7 @@ CheckRun::Result CheckRun::Run() {
   Note("virtual display " + display.Name());
   Session(display, true);
   if (options_.offlineRestart && result_.failures.empty()) {
-    source_.Stop();
+    provider_.Stop();
     if (!home_.ForgetPvrDatabases(error))
       Fail(error);
     else
@@ -108,7 +108,7 @@ CheckRun::Result CheckRun::Run() {
 
 void CheckRun::Session(VirtualDisplay& display, bool online) {
   const std::string suffix = online ? "" : "-offline";
-  Note(online ? "starting Kodi" : "restarting Kodi with the source stopped");
+  Note(online ? "starting Kodi" : "restarting Kodi with the provider stopped");
   KodiSession kodi;
   KodiSession::Options options;
   options.binary = options_.kodiBinary;
@@ -157,7 +157,7 @@ int CheckRun::KodiChannelId(const std::string& name) const {
 }
 
 void CheckRun::CheckChannels(KodiSession& kodi, bool online) {
-  const Lineup& lineup = source_.GetLineup();
+  const Lineup& lineup = provider_.GetLineup();
   std::vector<KodiChannel> tv;
   std::vector<KodiChannel> radio;
   std::string state;
@@ -192,7 +192,7 @@ void CheckRun::CheckChannels(KodiSession& kodi, bool online) {
 }
 
 void CheckRun::CheckGroups(KodiSession& kodi) {
-  const Lineup& lineup = source_.GetLineup();
+  const Lineup& lineup = provider_.GetLineup();
   std::string state;
   size_t groupCount = 0;
   bool equal = WaitFor(
@@ -229,7 +229,7 @@ void CheckRun::CheckGroups(KodiSession& kodi) {
 }
 
 bool CheckRun::WaitForLastGuide(KodiSession& kodi, bool online) {
-  std::vector<const LineupChannel*> tv = source_.GetLineup().Channels(false);
+  std::vector<const LineupChannel*> tv = provider_.GetLineup().Channels(false);
   if (tv.empty())
     return false;
   // Kodi fetches the guides in channel order, so the last channel's comes last.
@@ -259,7 +259,7 @@ bool CheckRun::WaitForLastGuide(KodiSession& kodi, bool online) {
 }
 
 void CheckRun::CheckGuide(KodiSession& kodi) {
-  std::vector<const LineupChannel*> tv = source_.GetLineup().Channels(false);
+  std::vector<const LineupChannel*> tv = provider_.GetLineup().Channels(false);
   std::vector<const LineupChannel*> samples = {tv.front(), tv[tv.size() / 2], tv.back()};
   std::string state;
   // One bound for all samples: Kodi fills the guides of all channels at once.
@@ -268,7 +268,7 @@ void CheckRun::CheckGuide(KodiSession& kodi) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     int id = KodiChannelId(channel->name);
-    std::vector<LineupShow> shows = source_.ShowsOf(*channel);
+    std::vector<LineupShow> shows = provider_.ShowsOf(*channel);
     std::int64_t from = std::time(nullptr);
     bool equal = WaitFor(
         std::max(left, std::chrono::milliseconds(0)), std::chrono::milliseconds(500),
@@ -314,7 +314,7 @@ void CheckRun::TakeScreenshot(KodiSession& kodi, const std::string& name) {
 }
 
 void CheckRun::Play(KodiSession& kodi) {
-  std::vector<const LineupChannel*> tv = source_.GetLineup().Channels(false);
+  std::vector<const LineupChannel*> tv = provider_.GetLineup().Channels(false);
   const LineupChannel& channel = *tv.front();
   nlohmann::json result;
   std::string error;
@@ -324,7 +324,7 @@ void CheckRun::Play(KodiSession& kodi) {
     return;
   }
   std::chrono::milliseconds bound = options_.playBound;
-  if (!source_.WaitForRequest(channel.streamPath, bound)) {
+  if (!provider_.WaitForRequest(channel.streamPath, bound)) {
     Fail("playing \"" + channel.name + "\" did not request " + channel.streamPath + " within " +
          Seconds(bound));
   } else {
@@ -340,7 +340,7 @@ void CheckRun::Play(KodiSession& kodi) {
 void CheckRun::WriteResult() const {
   nlohmann::json result = {
       {"addon", options_.addonId},
-      {"channels", source_.GetLineup().channels.size()},
+      {"channels", provider_.GetLineup().channels.size()},
       {"seconds_to_channels", result_.secondsToChannels},
       {"seconds_to_last_guide", result_.secondsToLastGuide},
       {"peak_resident_kib", result_.peakResidentKb},

@@ -6,7 +6,7 @@
 
 #include "kodi20/check/KodiHome.h"
 #include "kodi20/check/KodiSession.h"
-#include "kodi20/check/LineupSource.h"
+#include "kodi20/check/ProviderSource.h"
 
 namespace zu {
 namespace kodi20 {
@@ -14,7 +14,7 @@ namespace check {
 
 // One real-host run: a fresh Kodi home with one PVR add-on, Kodi under a virtual display, the
 // checks of what Kodi lists against the lineup, the timings, and optionally a screenshot of
-// the TV guide, a played channel and a restart with the source stopped. Every wait is
+// the TV guide, a played channel and a restart with the provider stopped. Every wait is
 // bounded; every failed check is recorded and the run goes on where that makes sense.
 class CheckRun {
  public:
@@ -46,13 +46,13 @@ class CheckRun {
     std::vector<std::string> artifacts;
   };
 
-  CheckRun(Options options, LineupSource& source);
+  CheckRun(Options options, ProviderSource& provider);
 
   // Runs everything; the result tells what failed.
   Result Run();
 
  private:
-  // One Kodi session; online false: the source is stopped and only caches can serve.
+  // One Kodi session; online false: the provider is stopped and only caches can serve.
   void Session(VirtualDisplay& display, bool online);
   void CheckChannels(KodiSession& kodi, bool online);
   void CheckGroups(KodiSession& kodi);
@@ -67,7 +67,7 @@ class CheckRun {
   void WriteResult() const;
 
   Options options_;
-  LineupSource& source_;
+  ProviderSource& provider_;
   KodiHome home_;
   int port_ = 0;
   Result result_;

@@ -27,9 +27,6 @@ struct LineupChannel {
   std::vector<std::string> groups;
   std::string streamPath;  // the path the player requests from the provider
   std::string logoPath;    // the path of the channel's logo at the provider
-  // In time order, without gaps or overlaps; filled by the fixture only (see
-  // LineupSource::ShowsOf).
-  std::vector<LineupShow> shows;
 };
 
 // What the provider offers, and so what Kodi must end up listing: the channels in number
@@ -44,20 +41,6 @@ struct Lineup {
   // The channels of the kind in number order.
   std::vector<const LineupChannel*> Channels(bool radio) const;
 };
-
-// A small hand-made lineup for proving the harness without the sample provider: six TV
-// channels in two groups, two radio channels, and shows of 20 to 110 minutes from a day
-// before now to three days after it. Titles carry characters that need escaping.
-Lineup FixtureLineup(std::int64_t now);
-
-// The lineup as an M3U playlist in the form IPTV clients read: per channel an "#EXTINF" line
-// with tvg-id, tvg-name, tvg-chno, group-title (groups joined by ';'), tvg-logo and, for radio,
-// radio="true", then the stream URL (baseUrl + streamPath).
-std::string LineupPlaylist(const Lineup& lineup, const std::string& baseUrl);
-// The lineup's guide as an XMLTV document.
-std::string LineupXmltv(const Lineup& lineup);
-// "YYYYmmddHHMMSS +0000".
-std::string XmltvTime(std::int64_t utcSeconds);
 
 }  // namespace check
 }  // namespace kodi20

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <fstream>
 #include <memory>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "kodi20/check/LineupSource.h"
+#include "kodi20/check/Lineup.h"
 
 namespace zu {
 namespace provider {
@@ -18,11 +19,12 @@ class SampleProvider;
 namespace kodi20 {
 namespace check {
 
-// The sample provider, run inside the driver, as the source of the lineup: the NivoTV
-// documents for the add-on and the M3U and XMLTV exports for an IPTV client, on one port.
-// The lineup holds the TV stations as the NivoTV add-on presents them and the radio channels
-// of radioPlaylist (the add-on's shipped list) or, without one, the catalogue's radio stations.
-class ProviderSource : public LineupSource {
+// The sample provider, run inside the driver, as what the add-on under test is checked
+// against: the NivoTV documents for our add-on and the M3U and XMLTV exports for an IPTV
+// client, on one loopback port. The lineup holds the TV stations as the NivoTV add-on presents
+// them and the radio channels of radioPlaylist (the add-on's shipped list) or, without one,
+// the catalogue's radio stations.
+class ProviderSource {
  public:
   struct Options {
     std::size_t stations = 0;   // generated TV stations; 0: the sample catalogue
@@ -32,7 +34,7 @@ class ProviderSource : public LineupSource {
   };
 
   explicit ProviderSource(Options options);
-  ~ProviderSource() override;
+  ~ProviderSource();
 
   // Builds the catalogue and the lineup and starts serving on a free loopback port. False
   // with error set when the catalogue, the radio list or the port cannot be had.
@@ -40,13 +42,20 @@ class ProviderSource : public LineupSource {
   // "127.0.0.1:PORT", the value of NIVOTV_SERVICE_HOST and NIVOTV_GUIDE_HOST.
   std::string HostAndPort() const;
 
-  const Lineup& GetLineup() const override { return lineup_; }
-  std::vector<LineupShow> ShowsOf(const LineupChannel& channel) const override;
-  std::string BaseUrl() const override;
-  std::string PlaylistUrl() const override { return BaseUrl() + "/export/playlist.m3u"; }
-  std::string XmltvUrl() const override { return BaseUrl() + "/export/xmltv.xml?days=3&past=1"; }
-  bool WaitForRequest(const std::string& path, std::chrono::milliseconds bound) override;
-  void Stop() override;
+  // What Kodi must end up listing.
+  const Lineup& GetLineup() const { return lineup_; }
+  // The guide of a TV channel of the lineup, from two days before now to four days after
+  // (none for radio); still known after Stop.
+  std::vector<LineupShow> ShowsOf(const LineupChannel& channel) const;
+  // "http://127.0.0.1:PORT".
+  std::string BaseUrl() const;
+  // The URLs of the M3U playlist and the XMLTV guide for an IPTV client.
+  std::string PlaylistUrl() const { return BaseUrl() + "/export/playlist.m3u"; }
+  std::string XmltvUrl() const { return BaseUrl() + "/export/xmltv.xml?days=3&past=1"; }
+  // Waits at most bound until a request for the path has arrived; true when one has.
+  bool WaitForRequest(const std::string& path, std::chrono::milliseconds bound);
+  // Stops serving: connections are refused from then on. Idempotent.
+  void Stop();
 
  private:
   void Log(const std::string& line);

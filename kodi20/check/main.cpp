@@ -1,36 +1,29 @@
 // kodi20-check: runs Kodi 20 under a virtual display with one PVR add-on and checks through
-// JSON-RPC that it lists what the source serves. Exit status 0 when every check passed,
+// JSON-RPC that it lists what the sample provider serves. Exit status 0 when every check passed,
 // 1 when one failed, 2 for a usage error. See --help.
 
 #include <cstdlib>
-#include <ctime>
 #include <iostream>
-#include <memory>
 #include <string>
 
 #include "kodi20/check/CheckRun.h"
-#include "kodi20/check/FixtureServer.h"
 #include "kodi20/check/ProviderSource.h"
 
 namespace {
 
 using zu::kodi20::check::CheckRun;
-using zu::kodi20::check::FixtureServer;
-using zu::kodi20::check::LineupSource;
 using zu::kodi20::check::ProviderSource;
 
 const char kUsage[] =
     "usage: kodi20-check [options]\n"
     "  --addon ID          the PVR add-on under test: pvr.iptvsimple (default) or pvr.nivotv\n"
     "  --addon-dir DIR     install the add-on from DIR (addon.xml and library) into the home\n"
-    "  --source NAME       fixture: a small built-in lineup as M3U and XMLTV (default);\n"
-    "                      provider: the sample provider (NivoTV documents and exports)\n"
-    "  --stations N        provider: N generated TV stations instead of the sample catalogue\n"
-    "  --radio N           provider: N generated radio stations (for IPTV clients)\n"
+    "  --stations N        N generated TV stations instead of the sample catalogue\n"
+    "  --radio N           N generated radio stations (for IPTV clients)\n"
     "  --out DIR           artifacts: logs, screenshots, result.json (default out/kodi20/run)\n"
     "  --screenshot        take a screenshot of the TV guide window\n"
     "  --play              play the first channel and check that its stream is requested\n"
-    "  --offline-restart   then restart Kodi with the source stopped and Kodi's own channel\n"
+    "  --offline-restart   then restart Kodi with the provider stopped and Kodi's own channel\n"
     "                      and guide databases removed, and check again\n"
     "  --kodi PATH         kodi.bin (default /usr/lib/x86_64-linux-gnu/kodi/kodi.bin)\n"
     "  --channel-bound S   seconds to wait for the channels (default 120)\n"
@@ -61,7 +54,6 @@ int main(int argc, char** argv) {
   ProviderSource::Options providerOptions;
   options.addonId = "pvr.iptvsimple";
   options.outputDirectory = "out/kodi20/run";
-  std::string source = "fixture";
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     bool hasValue = i + 1 < argc;
@@ -84,8 +76,6 @@ int main(int argc, char** argv) {
         options.addonId = value;
       else if (argument == "--addon-dir")
         options.addonDirectory = value;
-      else if (argument == "--source")
-        source = value;
       else if (argument == "--out")
         options.outputDirectory = value;
       else if (argument == "--stations")
@@ -107,46 +97,32 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::unique_ptr<LineupSource> lineupSource;
+  // The sample provider serves both add-ons: the NivoTV documents and the IPTV exports.
+  if (options.addonId != "pvr.iptvsimple" && !options.addonDirectory.empty())
+    providerOptions.radioPlaylist = options.addonDirectory + "/radio.m3u";
+  providerOptions.logPath = options.outputDirectory + "-provider.log";
+  ProviderSource provider(providerOptions);
   std::string error;
-  if (source == "fixture") {
-    std::unique_ptr<FixtureServer> fixture(
-        new FixtureServer(zu::kodi20::check::FixtureLineup(std::time(nullptr))));
-    if (!fixture->Start(error)) {
-      std::cerr << "kodi20-check: " << error << "\n";
-      return 1;
-    }
-    lineupSource = std::move(fixture);
-  } else if (source == "provider") {
-    if (options.addonId != "pvr.iptvsimple" && !options.addonDirectory.empty())
-      providerOptions.radioPlaylist = options.addonDirectory + "/radio.m3u";
-    providerOptions.logPath = options.outputDirectory + "-provider.log";
-    std::unique_ptr<ProviderSource> provider(new ProviderSource(providerOptions));
-    if (!provider->Start(error)) {
-      std::cerr << "kodi20-check: " << error << "\n";
-      return 1;
-    }
-    // The add-on finds both of the provider's hosts through the environment.
-    options.environment = {{"NIVOTV_SERVICE_HOST", provider->HostAndPort()},
-                           {"NIVOTV_GUIDE_HOST", provider->HostAndPort()}};
-    lineupSource = std::move(provider);
-  } else {
-    std::cerr << "kodi20-check: unknown source " << source << "\n" << kUsage;
-    return 2;
+  if (!provider.Start(error)) {
+    std::cerr << "kodi20-check: " << error << "\n";
+    return 1;
   }
+  // The add-on finds both of the provider's hosts through the environment.
+  options.environment = {{"NIVOTV_SERVICE_HOST", provider.HostAndPort()},
+                         {"NIVOTV_GUIDE_HOST", provider.HostAndPort()}};
 
   if (options.addonId == "pvr.iptvsimple") {
     // Remote playlist and guide, read afresh at every start (no copies kept by the client).
     options.addonSettings = {
-        {"m3uPathType", "1"}, {"m3uUrl", lineupSource->PlaylistUrl()}, {"m3uCache", "false"},
-        {"epgPathType", "1"}, {"epgUrl", lineupSource->XmltvUrl()},    {"epgCache", "false"},
+        {"m3uPathType", "1"}, {"m3uUrl", provider.PlaylistUrl()}, {"m3uCache", "false"},
+        {"epgPathType", "1"}, {"epgUrl", provider.XmltvUrl()},    {"epgCache", "false"},
         {"startNum", "1"},
     };
   }
 
-  CheckRun run(options, *lineupSource);
+  CheckRun run(options, provider);
   CheckRun::Result result = run.Run();
-  lineupSource->Stop();
+  provider.Stop();
   if (!result.failures.empty()) {
     std::cout << "kodi20-check: " << result.failures.size() << " check(s) failed (artifacts in "
               << options.outputDirectory << ")\n";

@@ -1,6 +1,6 @@
 // The pieces of the session's report: the progress display on a terminal and in a file, the
-// request count from the provider's listing and from the host log, the texts of the tables,
-// and the session's options.
+// request count from the provider's listing, what the guide entries tell, the texts of the
+// tables, and the session's options.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include "host/driver/Formatting.h"
 #include "host/driver/Progress.h"
 #include "host/driver/RequestCount.h"
+#include "host/driver/SessionReport.h"
 #include "provider/Catalogue.h"
 #include "provider/SampleProvider.h"
 
@@ -20,7 +21,7 @@ namespace demo_test {
 namespace {
 
 using zu::host::DriverOptions;
-using zu::host::LogLine;
+using zu::host::EpgEntry;
 using zu::host::Progress;
 using zu::host::RequestCount;
 
@@ -99,28 +100,10 @@ TEST(RequestCount, KindsOfTheProvidersTargets) {
   RequestCount count = RequestCount::FromProvider(
       {"/a/service.fta.m3u"}, {"/a/service.fta.m3u", "/a/api.mobile.event.get?evid=1",
                                "/a/api.mobile.event.get?evid=2", "/logo/60x30/x.png"});
-  EXPECT_TRUE(count.ByProvider());
   EXPECT_EQ(3u, count.Total());
   EXPECT_EQ(2u, count.Of("details"));
   EXPECT_EQ(0u, count.Of("playlists"));
   EXPECT_EQ("3 (1 logos, 2 details)", count.Describe());
-}
-
-TEST(RequestCount, FromTheHostLogCountsReadsAndFailures) {
-  std::vector<LogLine> lines = {
-      {ADDON_LOG_INFO, "NivoTV: Reading 12 TV shows of Erstes", false},
-      {ADDON_LOG_INFO, "NivoTV: Reading show details of 'Tatort'", false},
-      {ADDON_LOG_ERROR, "NivoTV: failed connecting http://127.0.0.1:1/a/service.m3u", false},
-      {ADDON_LOG_ERROR, "NivoTV: failed reading data of http://127.0.0.1:1/logo/60x30/x", false},
-      // The host's own lines do not count, even when they quote the add-on.
-      {ADDON_LOG_ERROR, "failed connecting quoted by the host", true},
-      {ADDON_LOG_INFO, "NivoTV: Reading TV Station info", false}};
-  RequestCount count = RequestCount::FromLog(lines);
-  EXPECT_FALSE(count.ByProvider());
-  EXPECT_EQ(1u, count.Of("show lists"));
-  EXPECT_EQ(1u, count.Of("details"));
-  EXPECT_EQ(2u, count.Failed());
-  EXPECT_EQ(2u, count.Total());
 }
 
 TEST(RequestCount, AsksOnlyAReachableLoopbackProvider) {
@@ -146,6 +129,41 @@ TEST(RequestCount, AsksOnlyAReachableLoopbackProvider) {
   EXPECT_NE(std::string::npos, error.find("cannot connect")) << error;
   EXPECT_FALSE(RequestCount::FetchProviderTargets("192.0.2.1:80", targets, error));
   EXPECT_NE(std::string::npos, error.find("not a loopback")) << error;
+}
+
+EpgEntry Entry(unsigned int id, time_t start, time_t end, const std::string& plot = "") {
+  EpgEntry entry;
+  entry.broadcastId = id;
+  entry.startTime = start;
+  entry.endTime = end;
+  entry.plot = plot;
+  return entry;
+}
+
+// The session sees the details the add-on read only in the guide entries it hands over, which
+// need not come in time order.
+TEST(SessionReport, DetailsAndNowAndNextFromGuideEntries) {
+  const std::vector<EpgEntry> before = {Entry(1, 100, 200), Entry(2, 200, 300),
+                                        Entry(3, 300, 400, "had it")};
+  const std::vector<EpgEntry> after = {Entry(4, 400, 500, "new broadcast"),
+                                       Entry(3, 300, 400, "had it"), Entry(2, 200, 300, "gained"),
+                                       Entry(1, 100, 200)};
+  // A broadcast that had its plot already, or was not in the earlier answer, gained nothing.
+  EXPECT_EQ(1u, zu::host::GainedPlots(before, after));
+  EXPECT_EQ(0u, zu::host::GainedPlots({}, after));
+
+  // A show ending at the moment is over; the next is the earliest start after it.
+  auto [now, next] = zu::host::NowAndNext(after, 200);
+  ASSERT_TRUE(now != nullptr && next != nullptr);
+  EXPECT_EQ(2u, now->broadcastId);
+  EXPECT_EQ(3u, next->broadcastId);
+  EXPECT_EQ(nullptr, zu::host::NowAndNext(after, 500).first);
+  EXPECT_EQ(nullptr, zu::host::NowAndNext(after, 500).second);
+
+  // Coming means starting after the moment.
+  EXPECT_EQ(3u, zu::host::FirstComingWithPlot(after, 250)->broadcastId);
+  EXPECT_EQ(4u, zu::host::FirstComingWithPlot(after, 300)->broadcastId);
+  EXPECT_EQ(nullptr, zu::host::FirstComingWithPlot(after, 400));
 }
 
 TEST(Formatting, TextsCountCharactersNotBytes) {

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include "base/TempDir.h"
-#include "kodi20/check/FixtureServer.h"
 #include "kodi20/check/ProviderSource.h"
 
 namespace {
@@ -23,34 +22,6 @@ std::string Get(const std::string& baseUrl, const std::string& path, int& status
   auto response = client.Get(path.c_str());
   status = response ? response->status : 0;
   return response ? response->body : std::string();
-}
-
-TEST(FixtureServerTest, ServesTheLineupAndRecordsRequests) {
-  FixtureServer server(FixtureLineup(1709287507));
-  std::string error;
-  ASSERT_TRUE(server.Start(error)) << error;
-  int status = 0;
-  EXPECT_EQ(Get(server.BaseUrl(), "/playlist.m3u", status),
-            LineupPlaylist(server.GetLineup(), server.BaseUrl()));
-  EXPECT_EQ(status, 200);
-  EXPECT_EQ(Get(server.BaseUrl(), "/guide.xml", status), LineupXmltv(server.GetLineup()));
-  std::string stream = Get(server.BaseUrl(), "/stream/3.ts", status);
-  EXPECT_EQ(status, 200);
-  ASSERT_EQ(stream.size(), 4u * 188);
-  EXPECT_EQ(stream[0], 0x47);
-  Get(server.BaseUrl(), "/logo/3.png", status);
-  EXPECT_EQ(status, 404);
-
-  EXPECT_TRUE(server.WaitForRequest("/stream/3.ts", std::chrono::seconds(5)));
-  EXPECT_FALSE(server.WaitForRequest("/stream/4.ts", std::chrono::milliseconds(10)));
-  EXPECT_EQ(server.ShowsOf(server.GetLineup().channels[2]).size(),
-            server.GetLineup().channels[2].shows.size());
-
-  std::string base = server.BaseUrl();
-  server.Stop();
-  server.Stop();
-  Get(base, "/playlist.m3u", status);
-  EXPECT_EQ(status, 0);
 }
 
 TEST(ProviderSourceTest, PresentsTheStationsAsTheAddonDoes) {
@@ -136,6 +107,29 @@ TEST(ProviderSourceTest, WithoutARadioListTheCataloguesRadioStationsCount) {
   std::string playlist = Get(source.BaseUrl(), "/export/playlist.m3u", status);
   EXPECT_NE(playlist.find("tvg-chno=\"10002\""), std::string::npos) << playlist;
   EXPECT_NE(playlist.find(source.BaseUrl() + "/radio/3.mp3"), std::string::npos) << playlist;
+}
+
+TEST(RadioPlaylistTest, ReadsTheListAsTheAddonDoes) {
+  std::vector<LineupChannel> channels = ReadRadioPlaylist(
+      "#EXTM3U\r\n"
+      "#EXTINF:-1,Before Any Group\r\n"
+      "http://127.0.0.1/radio/a.mp3\r\n"
+      "##  Pop & Rock  \n"
+      "#EXTINF:-1 tvg-id=\"x\",Hit, Radio \n"
+      "\n"
+      "http://127.0.0.1:8080/radio/hit.mp3\n"
+      "# a comment\n"
+      "#EXTINF:-1,Last Without URL\n");
+  ASSERT_EQ(channels.size(), 2u);
+  EXPECT_EQ(channels[0].name, "Before Any Group");
+  EXPECT_EQ(channels[0].groups, (std::vector<std::string>{""}));
+  EXPECT_EQ(channels[0].number, 10000u);
+  EXPECT_TRUE(channels[0].radio);
+  EXPECT_EQ(channels[0].streamPath, "/radio/a.mp3");
+  EXPECT_EQ(channels[1].name, "Hit, Radio ");
+  EXPECT_EQ(channels[1].groups, (std::vector<std::string>{"Pop & Rock"}));
+  EXPECT_EQ(channels[1].number, 10001u);
+  EXPECT_EQ(channels[1].streamPath, "/radio/hit.mp3");
 }
 
 }  // namespace
