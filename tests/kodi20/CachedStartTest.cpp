@@ -6,6 +6,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -24,11 +25,13 @@ using zu_test::FakeHost;
 std::set<std::string> Members(FakeHost& host, FakeClient& client, const std::string& group,
                               bool radio) {
   int handle = 0;
+  const size_t before = host.Transfers().size();
   client.GetChannelGroupMembers(&handle, group, radio);
+  const std::vector<FakeHost::Transfer> transfers = host.Transfers();
   std::set<std::string> uids;
-  for (const FakeHost::Transfer& transfer : host.Transfers()) {
-    if (transfer.handle == &handle && transfer.kind == "member")
-      uids.insert(std::to_string(transfer.uid));
+  for (size_t i = before; i < transfers.size(); ++i) {
+    if (transfers[i].handle == &handle && transfers[i].kind == "member")
+      uids.insert(std::to_string(transfers[i].uid));
   }
   return uids;
 }
