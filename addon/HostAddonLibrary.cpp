@@ -128,5 +128,9 @@ void HostAddonLibrary::CloseFile(void* file) {
     fn_.closeFile(handle_, callbacks_, file);
 }
 
+bool HostAddonLibrary::DeleteFile(const std::string& path) {
+  return callbacks_ != nullptr && fn_.deleteFile(handle_, callbacks_, path.c_str());
+}
+
 }  // namespace nivo
 }  // namespace zu

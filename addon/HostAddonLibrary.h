@@ -50,6 +50,8 @@ class HostAddonLibrary {
   // Length in bytes; negative when unknown.
   int64_t GetFileLength(void* file);
   void CloseFile(void* file);
+  // False when the file was not deleted.
+  bool DeleteFile(const std::string& path);
 
  private:
   void Close();

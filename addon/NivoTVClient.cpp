@@ -206,13 +206,14 @@ bool NivoTVClient::ReadFile(const std::string& path, std::string& out) {
   return true;
 }
 
-bool NivoTVClient::WriteFile(const std::string& path, const std::string& data) {
+Host::WriteResult NivoTVClient::WriteFile(const std::string& path, const std::string& data,
+                                          size_t& written) {
+  written = 0;
   if (!addonLibrary_)
-    return false;
+    return WriteNotOpened;
   void* file = addonLibrary_->OpenFileForWrite(path, true);
   if (file == nullptr)
-    return false;
-  size_t written = 0;
+    return WriteNotOpened;
   while (written < data.size()) {
     const ssize_t done =
         addonLibrary_->WriteFile(file, data.data() + written, data.size() - written);
@@ -222,12 +223,12 @@ bool NivoTVClient::WriteFile(const std::string& path, const std::string& data) {
   }
   addonLibrary_->CloseFile(file);
   if (written != data.size()) {
-    ZU_ERROR("NivoTV", "Failed writing file '" + path + "': wrote " +
-                           string::ToString(static_cast<unsigned long>(written)) + " of " +
-                           string::ToString(static_cast<unsigned long>(data.size())) + " bytes");
-    return false;
+    // The host's file functions cannot rename, so the file was written in place; a cut one
+    // would be read as garbage (a cache) or shown broken (a logo).
+    addonLibrary_->DeleteFile(path);
+    return WriteCutShort;
   }
-  return true;
+  return WriteDone;
 }
 
 void NivoTVClient::TransferChannel(void* handle, const Channel& channel,

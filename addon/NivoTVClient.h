@@ -42,7 +42,7 @@ class NivoTVClient : public ClientCore, public Host {
   void Log(int level, const std::string& text) override;
   void Notify(int kind, const std::string& text) override;
   bool ReadFile(const std::string& path, std::string& out) override;
-  bool WriteFile(const std::string& path, const std::string& data) override;
+  WriteResult WriteFile(const std::string& path, const std::string& data, size_t& written) override;
   void TransferChannel(void* handle, const Channel& channel, const std::string& iconPath) override;
   void TransferChannelGroup(void* handle, const std::string& name, bool isRadio) override;
   void TransferChannelGroupMember(void* handle, const std::string& group, unsigned int uid,

@@ -110,14 +110,15 @@ PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE handle, const PVR_CHANNEL_GROUP& g
   NivoTVClient* client = GetClientInstance();
   if (client == nullptr)
     return PVR_ERROR_NOT_IMPLEMENTED;
-  return CallGuarded("PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE, const PVR_CHANNEL_GROUP&)",
-                     PVR_ERROR_NOT_IMPLEMENTED, [&] {
-                       // The host's field need not be terminated: read no further than the field.
-                       const std::string name(
-                           group.strGroupName,
-                           strnlen(group.strGroupName, sizeof(group.strGroupName)));
-                       return static_cast<PVR_ERROR>(client->GetChannelGroupMembers(handle, name));
-                     });
+  return CallGuarded(
+      "PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE, const PVR_CHANNEL_GROUP&)",
+      PVR_ERROR_NOT_IMPLEMENTED, [&] {
+        // The host's field need not be terminated: read no further than the field.
+        const std::string name(group.strGroupName,
+                               strnlen(group.strGroupName, sizeof(group.strGroupName)));
+        // A name can be a TV group and a radio group, each with its own members.
+        return static_cast<PVR_ERROR>(client->GetChannelGroupMembers(handle, name, group.bIsRadio));
+      });
 }
 
 PVR_ERROR OpenDialogChannelScan() {

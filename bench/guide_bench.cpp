@@ -46,10 +46,12 @@ class BenchHost : public zu::nivo::Host {
     out = zu_bench::ReadWholeFile(path);
     return true;
   }
-  bool WriteFile(const std::string& path, const std::string& data) override {
-    bool written = false;
-    writeMicros += zu_bench::TimeMicros([&]() { written = zu_bench::WriteWholeFile(path, data); });
-    return written;
+  WriteResult WriteFile(const std::string& path, const std::string& data,
+                        size_t& written) override {
+    bool done = false;
+    writeMicros += zu_bench::TimeMicros([&]() { done = zu_bench::WriteWholeFile(path, data); });
+    written = done ? data.size() : 0;
+    return done ? WriteDone : WriteNotOpened;
   }
   void TransferChannel(void*, const Channel&, const std::string&) override {}
   void TransferChannelGroup(void*, const std::string&, bool) override {}

@@ -102,7 +102,7 @@ PVR_ERROR Kodi20Client::GetChannelGroupMembers(
     kodi::addon::PVRChannelGroupMembersResultSet& results) {
   return Guarded("GetChannelGroupMembers", [&] {
     multi_threading::ScopedLock lock(core_.mutex);
-    int result = core_.GetChannelGroupMembers(&results, group.GetGroupName());
+    int result = core_.GetChannelGroupMembers(&results, group.GetGroupName(), group.GetIsRadio());
     return FromCore(result, !core_.channels.empty());
   });
 }

@@ -69,11 +69,12 @@ bool Kodi20Host::ReadFile(const std::string& path, std::string& out) {
   return true;
 }
 
-bool Kodi20Host::WriteFile(const std::string& path, const std::string& data) {
+nivo::Host::WriteResult Kodi20Host::WriteFile(const std::string& path, const std::string& data,
+                                              size_t& written) {
+  written = 0;
   kodi::vfs::CFile file;
   if (!file.OpenFileForWrite(path, true))
-    return false;
-  size_t written = 0;
+    return WriteNotOpened;
   while (written < data.size()) {
     const ssize_t done = file.Write(data.data() + written, data.size() - written);
     if (done <= 0)
@@ -82,11 +83,11 @@ bool Kodi20Host::WriteFile(const std::string& path, const std::string& data) {
   }
   file.Close();
   if (written != data.size()) {
-    ZU_ERROR("NivoTV", "Failed writing file '" + path + "': wrote " + std::to_string(written) +
-                           " of " + std::to_string(data.size()) + " bytes");
-    return false;
+    // Written in place (the file functions cannot rename): a cut file must not be read later.
+    kodi::vfs::DeleteFile(path);
+    return WriteCutShort;
   }
-  return true;
+  return WriteDone;
 }
 
 void Kodi20Host::TransferChannel(void* handle, const nivo::Channel& channel,

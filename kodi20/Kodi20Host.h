@@ -35,7 +35,7 @@ class Kodi20Host : public nivo::Host {
   void Log(int level, const std::string& text) override;
   void Notify(int kind, const std::string& text) override;
   bool ReadFile(const std::string& path, std::string& out) override;
-  bool WriteFile(const std::string& path, const std::string& data) override;
+  WriteResult WriteFile(const std::string& path, const std::string& data, size_t& written) override;
   void TransferChannel(void* handle, const nivo::Channel& channel,
                        const std::string& iconPath) override;
   void TransferChannelGroup(void* handle, const std::string& name, bool isRadio) override;

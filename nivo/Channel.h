@@ -4,6 +4,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 // set.hpp of boost 1.74 uses library_version_type without including it.
 #include <boost/serialization/library_version_type.hpp>
@@ -62,8 +63,10 @@ class Channel {
 // The channel table: unique id -> channel, iterated in ascending id order.
 using Channels = std::map<unsigned int, Channel>;
 
-// Group name -> radio flag of the channel through which the group was registered first.
-using ChannelGroups = std::map<std::string, bool>;
+// The channel groups, each a (name, radio flag) pair: a group of TV channels or one of radio
+// channels. A name that channels of both kinds carry is two groups, one of each kind. Ordered
+// by name (byte-wise), then kind.
+using ChannelGroups = std::set<std::pair<std::string, bool>>;
 
 }  // namespace nivo
 }  // namespace zu

@@ -4,6 +4,7 @@
 
 #include "base/File.h"
 #include "base/FileName.h"
+#include "base/String.h"
 #include "multi_threading/Factory.h"
 #include "multi_threading/Message.h"
 #include "multi_threading/ScopedLock.h"
@@ -133,14 +134,14 @@ int ClientCore::GetChannelGroups(void* handle, bool radio) {
   return channels.empty() ? ResultNotImplemented : ResultNoError;
 }
 
-int ClientCore::GetChannelGroupMembers(void* handle, const std::string& groupName) {
+int ClientCore::GetChannelGroupMembers(void* handle, const std::string& groupName, bool radio) {
   ScopedLock lock(mutex);
   EnsureChannelsLoaded();
   for (const auto& entry : channels) {
     if (stopping || host == nullptr)
       break;
     const Channel& channel = entry.second;
-    if (channel.groups.count(groupName) != 0)
+    if (channel.isRadio == radio && channel.groups.count(groupName) != 0)
       host->TransferChannelGroupMember(handle, groupName, channel.uid, channel.number);
   }
   return ResultNoError;
@@ -167,7 +168,21 @@ bool ClientCore::LoadData(const std::string& path, std::string& data) {
 }
 
 bool ClientCore::SaveData(const std::string& path, const std::string& data) {
-  return host != nullptr && host->WriteFile(path, data);
+  if (host == nullptr)
+    return false;
+  size_t written = 0;
+  const Host::WriteResult result = host->WriteFile(path, data, written);
+  // A full disk or a folder that cannot be written fails every write from then on; the user
+  // hears of the first, the log has them all.
+  if (result == Host::WriteNotOpened) {
+    ZU_RUN_FAILURE(&fileWriteFailures_, "NivoTV", "Failed opening file '" + path + "' for writing");
+  } else if (result == Host::WriteCutShort) {
+    ZU_RUN_FAILURE(&fileWriteFailures_, "NivoTV",
+                   "Failed writing file '" + path + "': wrote " +
+                       string::ToString(static_cast<unsigned long>(written)) + " of " +
+                       string::ToString(static_cast<unsigned long>(data.size())) + " bytes");
+  }
+  return result == Host::WriteDone;
 }
 
 std::string ClientCore::GetChannelLogoPath(const Channel& channel) const {

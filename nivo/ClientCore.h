@@ -12,6 +12,7 @@
 #include "multi_threading/Thread.h"
 #include "multi_threading/Time.h"
 #include "nivo/Channel.h"
+#include "nivo/FailureRun.h"
 #include "nivo/TVShow.h"
 
 namespace zu {
@@ -75,7 +76,9 @@ class ClientCore {
   // ResultNoError.
   int GetChannels(void* handle, bool radio);
   int GetChannelGroups(void* handle, bool radio);
-  int GetChannelGroupMembers(void* handle, const std::string& groupName);
+  // The members of the group of that name and kind: the channels of the kind that carry the
+  // name.
+  int GetChannelGroupMembers(void* handle, const std::string& groupName, bool radio);
   // Number of channels (TV and radio) and of groups.
   int GetChannelsAmount();
   int GetChannelGroupsAmount();
@@ -83,7 +86,9 @@ class ClientCore {
   // Reads the whole file through the host. False, with data unchanged, when it cannot be
   // read; logs a Warning "Unable to open file '<path>'".
   bool LoadData(const std::string& path, std::string& data);
-  // Replaces the file through the host; false when it cannot be written.
+  // Replaces the file through the host; false when it cannot be written, which is logged
+  // naming the path: the first failure of the client's life as an Error, later ones as
+  // Warnings. A file written in part is deleted by the host.
   bool SaveData(const std::string& path, const std::string& data);
 
   // The local logo file of a TV channel (it need not exist yet).
@@ -100,27 +105,34 @@ class ClientCore {
   // the file). Never throws for bad files.
   Channels LoadCachedChannels();
   // When channels is empty: replaces it with the stored table merged with the provider's
-  // station list and playlists, and registers the TV groups. Takes the client mutex.
+  // station list and playlists, and registers the groups of the table. Takes the client mutex.
   void LoadTVChannels();
   // Adds the radio channels of the shipped "radio.m3u" (uids from 10000 in file order, each
-  // replacing whatever was stored under its uid) and registers their groups as radio groups.
-  // Takes the client mutex.
+  // replacing whatever was stored under its uid) and registers the groups of the table: those
+  // of its TV channels as TV groups, those of its radio channels as radio groups. Takes the
+  // client mutex.
   void LoadRadioChannels();
-  // Writes data to the channel's logo file through the host; a write failure is silent.
+  // Writes data to the channel's logo file through the host (see SaveData). A logo that could
+  // not be written is not downloaded again while the client lives.
   void SaveChannelLogo(const Channel& channel, const std::string& data);
   // Downloads the logo of a TV channel whose logo file does not exist yet and saves it; radio
-  // channels and existing files are left alone. A failed download leaves no file, so the next
-  // call tries again. Takes the client mutex; blocks for the download.
+  // channels, existing files and logos that could not be written are left alone. A failed
+  // download leaves no file, so the next call tries again; while downloads keep failing only
+  // the first failure is an Error, and an invalid logo URL is an Error once per channel. Takes
+  // the client mutex; blocks for the download.
   void UpdateChannelLogo(const Channel& channel);
 
   // ---- Programme guide ----
 
   // Answers the host's guide request for channel uid and the window [start, end) (seconds
-  // since the epoch): hands every show of the channel's guide to the host request handle,
-  // after fetching the part of the window the guide cache lacks and, in detailed mode, the
-  // details of coming shows; then rewrites the channel's guide cache. Exceptions of the show
-  // readers are logged here and never leave it. Takes the client mutex. False when the
-  // channel is unknown (logged); true otherwise, radio channels included (they have no guide).
+  // since the epoch): hands every show of the channel's guide to the host request handle, in
+  // start order, after fetching the part of the window the guide cache lacks (merged into the
+  // cached shows, see MergeShows) and, in detailed mode, the details of coming shows; then
+  // rewrites the channel's guide cache. Exceptions of the show readers are logged here and
+  // never leave it. While the show list (or details) requests of the guide requests keep
+  // failing, only the first failure is logged as an Error, the rest as Warnings. Takes the
+  // client mutex. False when the channel is unknown (logged); true otherwise, radio channels
+  // included (they have no guide).
   bool UpdateEPGForChannel(void* handle, unsigned int uid, time_t start, time_t end);
   // Fills epg from the guide cache files of every channel; a file that cannot be read is
   // logged and skipped, and the channel keeps what epg held. Call with the client mutex held,
@@ -176,6 +188,8 @@ class ClientCore {
   friend class EPGUpdateThread;
 
   // ---- Channel catalogue ----
+  // channelGroups = the groups the channels of the table carry, each with its channel's kind.
+  void RegisterChannelGroups();
   // Reads the channel table archive at path into table. False, with table unchanged, when the
   // file cannot be read or is not a channel table (logged).
   bool ReadChannelTable(const std::string& path, Channels& table);
@@ -194,7 +208,8 @@ class ClientCore {
   // fails with an exception (logged), the pass has taken epgDetailsBudget, or stopping is set;
   // the rest waits for the next request. A page that does not come is logged by the reader
   // and its show is tried again with the next request.
-  void ReadEPGDetails(const Channel& channel, TVShows& shows);
+  // Shows of id 0 are skipped: the provider has no details for them.
+  void ReadEPGDetails(const Channel& channel, const std::vector<TVShow*>& shows);
 
   void InstallLogBridge(Host& host);
   void RemoveLogBridge();
@@ -204,6 +219,17 @@ class ClientCore {
   std::atomic<bool> initialised_{false};
   // The targets installed by InstallLogBridge, kept to detach them from the host.
   std::vector<SharedPtr<TraceTarget>> logTargets_;
+
+  // Runs of like failures (see FailureRun). Guide requests: show lists, show details and logo
+  // downloads each end their run with a success. Files that cannot be written and invalid logo
+  // URLs (per channel uid) are Errors once in the client's life.
+  FailureRun showListFailures_;
+  FailureRun showDetailsFailures_;
+  FailureRun logoFailures_;
+  FailureRun fileWriteFailures_;
+  std::map<unsigned int, FailureRun> invalidLogoUrls_;
+  // Logo files that could not be written (client mutex): not downloaded again.
+  std::set<std::string> unwritableLogos_;
 };
 
 }  // namespace nivo

@@ -86,16 +86,7 @@ void ClientCore::LoadTVChannels() {
     ZU_ERROR("NivoTV", "Failed Reading TV Stations from NivoTV");
     return;
   }
-  // The first channel that names a group decides whether it is a radio group. Radio channels
-  // of a cached table (kept when the provider cannot be read) are left to LoadRadioChannels:
-  // their low uids would otherwise turn a group that TV channels share with a radio section
-  // into a radio group whenever the cache serves, and Kodi would drop its TV members.
-  for (const auto& entry : channels) {
-    if (entry.second.isRadio)
-      continue;
-    for (const std::string& group : entry.second.groups)
-      channelGroups.insert(std::make_pair(group, entry.second.isRadio));
-  }
+  RegisterChannelGroups();
   ZU_INFO("NivoTV", "Loading TV Channels done.");
 }
 
@@ -120,28 +111,47 @@ void ClientCore::LoadRadioChannels() {
                                  stored.name + "' of the same id " + string::ToString(uid));
       }
       stored = radio;
-      channelGroups.insert(std::make_pair(entry.group, true));
       ++uid;
     }
   }
+  // Also when the playlist cannot be read: the radio channels the cached table kept are still
+  // channels of the table, and their groups must be there for them.
+  RegisterChannelGroups();
   ZU_INFO("NivoTV", "Reading Radio Stations from NivoTV done.");
 }
 
+void ClientCore::RegisterChannelGroups() {
+  multi_threading::ScopedLock lock(mutex);
+  // A radio channel's group is a radio group and a TV channel's a TV group, also where a
+  // name is used by both: the host lists each kind's groups with that kind's members.
+  channelGroups.clear();
+  for (const auto& entry : channels) {
+    for (const std::string& group : entry.second.groups)
+      channelGroups.insert(std::make_pair(group, entry.second.isRadio));
+  }
+}
+
 void ClientCore::SaveChannelLogo(const Channel& channel, const std::string& data) {
-  SaveData(GetChannelLogoPath(channel), data);
+  multi_threading::ScopedLock lock(mutex);
+  const std::string path = GetChannelLogoPath(channel);
+  if (!SaveData(path, data))
+    unwritableLogos_.insert(path);
 }
 
 void ClientCore::UpdateChannelLogo(const Channel& channel) {
   multi_threading::ScopedLock lock(mutex);
   if (channel.isRadio)
     return;
-  // Downloaded once: a logo file that exists is never refreshed.
-  if (file::Exists(GetChannelLogoPath(channel)))
+  // Downloaded once: a logo file that exists is never refreshed. One that could not be
+  // written would fail again; the host shows the channel without it.
+  const std::string path = GetChannelLogoPath(channel);
+  if (unwritableLogos_.count(path) != 0 || file::Exists(path))
     return;
   JsonReader reader(pageReader);
-  reader.ReadTVStationImage(channel, [this](const Channel& owner, const std::string& image) {
-    SaveChannelLogo(owner, image);
-  });
+  reader.ReadTVStationImage(
+      channel,
+      [this](const Channel& owner, const std::string& image) { SaveChannelLogo(owner, image); },
+      &logoFailures_, &invalidLogoUrls_[channel.uid]);
 }
 
 void ClientCore::NotifyHost(const std::string& text) {

@@ -18,6 +18,8 @@
 #include "nivo/CacheArchive.h"
 #include "nivo/ClientCore.h"
 #include "nivo/EPGUpdateThread.h"
+#include "nivo/FailureRun.h"
+#include "nivo/GuideMerge.h"
 #include "nivo/Host.h"
 #include "nivo/Json.h"
 #include "nivo/JsonReader.h"
@@ -44,19 +46,20 @@ boost::posix_time::ptime LocalTime(time_t time) {
   throw std::runtime_error("could not convert calendar time to local time");
 }
 
-// Runs one call of a show reader; an exception of it is logged as prefix + " (" + its text +
-// ")". False when it failed. A syntax error of a document is reported with its short reason.
+// Runs one call of a show reader; an exception of it is logged through failures as prefix +
+// " (" + its text + ")". False when it failed. A syntax error of a document is reported with
+// its short reason.
 template <class Call>
-bool CallShowReader(const Call& call, const std::string& prefix) {
+bool CallShowReader(const Call& call, const std::string& prefix, FailureRun* failures) {
   try {
     call();
     return true;
   } catch (const JsonSyntaxError& e) {
-    ZU_ERROR("NivoTV", prefix + " (" + e.Reason() + ")");
+    ZU_RUN_FAILURE(failures, "NivoTV", prefix + " (" + e.Reason() + ")");
   } catch (const std::exception& e) {
-    ZU_ERROR("NivoTV", prefix + " (" + e.what() + ")");
+    ZU_RUN_FAILURE(failures, "NivoTV", prefix + " (" + e.what() + ")");
   } catch (...) {
-    ZU_ERROR("NivoTV", prefix + " (unknown exception)");
+    ZU_RUN_FAILURE(failures, "NivoTV", prefix + " (unknown exception)");
   }
   return false;
 }
@@ -153,70 +156,55 @@ bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t star
   const boost::posix_time::ptime windowStart = LocalTime(startTime);
   const boost::posix_time::ptime windowEnd = LocalTime(endTime);
 
-  // The cached shows that have not ended before the window; the fetch starts at the latest
-  // cached end, so the cached part of the window is not requested again. The kept shows are
-  // moved, not copied, out of the stored guide, which the new list replaces at the end; should
-  // anything throw before, they are moved back, and the stored guide is as it was.
+  // The fetch starts at the latest cached end, also of shows that ended before the window, so
+  // the cached part of the window is not requested again.
   TVShows& stored = epg[uid];
-  TVShows shows;
-  shows.reserve(stored.size());
-  std::vector<std::size_t> keptAt;
-  keptAt.reserve(stored.size());
-  try {
-    std::set<unsigned int> ids;
-    boost::posix_time::ptime fetchFrom = windowStart;
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-      const TVShow& show = stored[i];
-      if (show.end.is_special())
-        continue;  // no provider show has one; such an entry could never be pruned
-      if (show.end > fetchFrom)
-        fetchFrom = show.end;
-      if (show.end < windowStart || !ids.insert(show.id).second)
-        continue;
-      keptAt.push_back(i);
-      shows.push_back(std::move(stored[i]));
-    }
-
-    JsonReader reader(pageReader);
-    TVShows read;
-    CallShowReader([&] { read = reader.ReadShowsOfTVChannel(channel, fetchFrom, windowEnd); },
-                   "Failed reading EPG of " + channel.name);
-    // The provider answers every piece with the shows that overlap it, so a show that runs
-    // across two pieces comes twice, and one the cache holds may come again. The host must
-    // get each show once; the kept copy wins, as it may already have its details.
-    for (TVShow& show : read) {
-      if (ids.insert(show.id).second)
-        shows.push_back(std::move(show));
-    }
-
-    if (detailedEpgTriggered)
-      ReadEPGDetails(channel, shows);
-
-    if (host != nullptr) {
-      for (const TVShow& show : shows)
-        TransferShow(*host, handle, show, channel.number);
-    }
-    SaveData(GetEPGCacheFileName(channel), WriteShowsArchive(shows));
-  } catch (...) {
-    for (std::size_t k = 0; k < keptAt.size(); ++k)
-      stored[keptAt[k]] = std::move(shows[k]);
-    throw;
+  boost::posix_time::ptime fetchFrom = windowStart;
+  for (const TVShow& show : stored) {
+    if (!show.end.is_special() && show.end > fetchFrom)
+      fetchFrom = show.end;
   }
-  stored = std::move(shows);
+
+  JsonReader reader(pageReader);
+  TVShows fetched;
+  CallShowReader(
+      [&] {
+        fetched = reader.ReadShowsOfTVChannel(channel, fetchFrom, windowEnd, &showListFailures_);
+      },
+      "Failed reading EPG of " + channel.name, &showListFailures_);
+
+  // The stored guide stays as it is (but for details read into its shows) until the host has
+  // the new one: a request that ends in an exception leaves it whole. Then the shows of the new
+  // guide are moved, not copied, out of the old one and the fetch.
+  const std::vector<TVShow*> shows = MergeShows(stored, windowStart, fetched);
+  if (detailedEpgTriggered)
+    ReadEPGDetails(channel, shows);
+  if (host != nullptr) {
+    for (const TVShow* show : shows)
+      TransferShow(*host, handle, *show, channel.number);
+  }
+  TVShows guide;
+  guide.reserve(shows.size());
+  for (TVShow* show : shows)
+    guide.push_back(std::move(*show));
+  stored = std::move(guide);
+  SaveData(GetEPGCacheFileName(channel), WriteShowsArchive(stored));
   return true;
 }
 
-void ClientCore::ReadEPGDetails(const Channel& channel, TVShows& shows) {
+void ClientCore::ReadEPGDetails(const Channel& channel, const std::vector<TVShow*>& shows) {
   const boost::posix_time::ptime now = LocalTime(time(nullptr));
   const zu::Time passStart = zu::Time::NowMonotonic();
   JsonReader reader(pageReader);
-  for (TVShow& show : shows) {
+  for (TVShow* show : shows) {
     if (stopping)
       break;
-    if (show.detailsRead || !(show.start > now))
+    // Asking for event 0 brings some other show's details, or none.
+    if (show->id == 0 || show->detailsRead || !(show->start > now))
       continue;
-    if (!CallShowReader([&] { reader.ReadShowDetails(show); },
-                        "Failed reading detailed EPG of " + channel.name + ":" + show.title))
+    if (!CallShowReader([&] { reader.ReadShowDetails(*show, &showDetailsFailures_); },
+                        "Failed reading detailed EPG of " + channel.name + ":" + show->title,
+                        &showDetailsFailures_))
       break;
     // The pass holds the client mutex; against a provider that lets every request run into
     // the page reader's bound it would otherwise hold it for that bound once per show.

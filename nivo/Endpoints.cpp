@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "nivo/FailureRun.h"
 #include "output/Output.h"
 
 namespace zu {
@@ -14,13 +15,16 @@ namespace {
 const char* const kServiceHost = "service.nivotv.example";
 const char* const kGuideHost = "gateway.nivotv.example";
 
-Endpoint FromEnvironment(const char* variable, const char* fallback) {
+// The variables are read at every request; a bad value is an Error once in the process (the
+// run never ends), a Warning at every later request.
+Endpoint FromEnvironment(const char* variable, const char* fallback, FailureRun& badValue) {
   Endpoint endpoint;
   endpoint.host = fallback;
   const char* value = std::getenv(variable);
   if (value != nullptr && *value != '\0' && !ParseEndpoint(value, endpoint)) {
-    ZU_ERROR("NivoTV",
-             std::string("Ignoring ") + variable + "='" + value + "': expected host or host:port");
+    ZU_RUN_FAILURE(
+        &badValue, "NivoTV",
+        std::string("Ignoring ") + variable + "='" + value + "': expected host or host:port");
   }
   return endpoint;
 }
@@ -50,11 +54,13 @@ bool ParseEndpoint(const std::string& text, Endpoint& endpoint) {
 }
 
 Endpoint GetServiceEndpoint() {
-  return FromEnvironment("NIVOTV_SERVICE_HOST", kServiceHost);
+  static FailureRun badValue;
+  return FromEnvironment("NIVOTV_SERVICE_HOST", kServiceHost, badValue);
 }
 
 Endpoint GetGuideEndpoint() {
-  return FromEnvironment("NIVOTV_GUIDE_HOST", kGuideHost);
+  static FailureRun badValue;
+  return FromEnvironment("NIVOTV_GUIDE_HOST", kGuideHost, badValue);
 }
 
 }  // namespace nivo

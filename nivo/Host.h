@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "nivo/Channel.h"
@@ -32,9 +33,20 @@ class Host {
   // (not logged: the caller knows what the file was for) or cannot be read whole (a read
   // error or fewer bytes than the host reported; logged as an error).
   virtual bool ReadFile(const std::string& path, std::string& out) = 0;
-  // Replaces the file with data. False when it cannot be opened for writing (not logged) or
-  // not all bytes were written (logged as an error).
-  virtual bool WriteFile(const std::string& path, const std::string& data) = 0;
+  // What became of a WriteFile.
+  enum WriteResult {
+    // Every byte was written.
+    WriteDone,
+    // The file could not be opened for writing; it is as it was.
+    WriteNotOpened,
+    // Not every byte could be written. The file is deleted, so that no later read finds it cut
+    // short.
+    WriteCutShort
+  };
+  // Replaces the file with data; written receives the number of bytes written. Logs nothing:
+  // the caller reports a failure, knowing what the file was for.
+  virtual WriteResult WriteFile(const std::string& path, const std::string& data,
+                                size_t& written) = 0;
 
   // Hands one record to the host request identified by handle; the host copies it before
   // the call returns. Texts too long for the host's fields are cut on a character boundary.

@@ -5,6 +5,7 @@
 
 #include "base/String.h"
 #include "nivo/Endpoints.h"
+#include "nivo/FailureRun.h"
 #include "nivo/HttpPageReader.h"
 #include "nivo/Json.h"
 #include "nivo/LogoUrl.h"
@@ -99,24 +100,28 @@ void JsonReader::UpdateTVStationsFromM3UFiles(Channels& channels) {
   }
 }
 
-void JsonReader::ReadTVStationImage(const Channel& channel, const TVChannelImageCB& callback) {
+void JsonReader::ReadTVStationImage(const Channel& channel, const TVChannelImageCB& callback,
+                                    FailureRun* failures, FailureRun* invalidUrl) {
   if (channel.logoUri.empty())
     return;
   HttpUrl url;
   if (!ParseLogoUrl(channel.logoUri, url)) {
-    ZU_ERROR("NivoTV", "Invalid logo URL '" + channel.logoUri + "' of '" + channel.name + "'");
+    ZU_RUN_FAILURE(invalidUrl, "NivoTV",
+                   "Invalid logo URL '" + channel.logoUri + "' of '" + channel.name + "'");
     return;
   }
   HttpFrame frame;
   if (pageReader_) {
     HeaderMap headers;
     headers["User-Agent"] = GetMobileUserAgent();
-    frame = pageReader_->GetHttpPage(url, headers);
+    frame = pageReader_->GetHttpPage(url, headers, failures);
   }
   if (frame.body.empty()) {
-    ZU_ERROR("NivoTV", "failed reading TV station image of '" + channel.name + "'");
+    ZU_RUN_FAILURE(failures, "NivoTV", "failed reading TV station image of '" + channel.name + "'");
     return;
   }
+  if (failures != nullptr)
+    failures->Succeed();
   if (callback)
     callback(channel, frame.body);
 }

@@ -12,12 +12,17 @@
 namespace zu {
 namespace nivo {
 
+class FailureRun;
 class HttpPageReader;
 
 // Reads the provider's documents: fetches each page through the client's page reader and
 // turns it into channels and shows. Every operation blocks the calling thread for its requests
 // and logs what failed. The caller serialises the calls (one page reader serves one request
 // at a time).
+//
+// The guide's operations take an optional FailureRun through which they log the failures of
+// their requests and documents (an Error only when it starts a run, see FailureRun) and which
+// they end when a request succeeds; without one, every failure is an Error.
 class JsonReader {
  public:
   // Receives a downloaded channel logo (the image bytes as received).
@@ -33,16 +38,21 @@ class JsonReader {
   // stops at the first playlist that cannot be read.
   void UpdateTVStationsFromM3UFiles(Channels& channels);
   // Downloads the channel's logo and hands it to callback; without a logo URI nothing happens.
-  void ReadTVStationImage(const Channel& channel, const TVChannelImageCB& callback);
+  // A logo URI that is not a URL is logged through invalidUrl, a failed download through
+  // failures.
+  void ReadTVStationImage(const Channel& channel, const TVChannelImageCB& callback,
+                          FailureRun* failures = nullptr, FailureRun* invalidUrl = nullptr);
 
   // The shows of the channel in [from, to), fetched in pieces of at most 24 whole hours. A
   // missing page or station record ends the fetch with the shows read so far; malformed
-  // documents raise the JSON layer's or the time parser's exceptions.
+  // documents raise the JSON layer's or the time parser's exceptions. A piece that holds shows
+  // ends the run of failures.
   TVShows ReadShowsOfTVChannel(const Channel& channel, const boost::posix_time::ptime& from,
-                               const boost::posix_time::ptime& to);
+                               const boost::posix_time::ptime& to, FailureRun* failures = nullptr);
   // Completes the show with its details; a missing page leaves it unchanged, malformed
-  // documents raise the JSON layer's exceptions and leave it unchanged too.
-  void ReadShowDetails(TVShow& show);
+  // documents raise the JSON layer's exceptions and leave it unchanged too. Details read end
+  // the run of failures.
+  void ReadShowDetails(TVShow& show, FailureRun* failures = nullptr);
 
  private:
   SharedPtr<HttpPageReader> pageReader_;

@@ -5,6 +5,7 @@
 
 #include "base/String.h"
 #include "nivo/Endpoints.h"
+#include "nivo/FailureRun.h"
 #include "nivo/HttpFrame.h"
 #include "nivo/HttpPageReader.h"
 #include "nivo/HttpUrl.h"
@@ -19,7 +20,7 @@ namespace nivo {
 
 TVShows JsonReader::ReadShowsOfTVChannel(const Channel& channel,
                                          const boost::posix_time::ptime& from,
-                                         const boost::posix_time::ptime& to) {
+                                         const boost::posix_time::ptime& to, FailureRun* failures) {
   TVShows shows;
   const std::vector<ShowListRequest> requests = SplitShowListWindow(from, to);
   if (requests.empty())
@@ -30,18 +31,20 @@ TVShows JsonReader::ReadShowsOfTVChannel(const Channel& channel,
     headers["Accept"] = "application/json";
     headers["User-Agent"] = GetMobileUserAgent();
     const HttpFrame frame = pageReader_->GetHttpPage(
-        HttpUrl(guide.host, MakeShowListPath(channel.uid, request), guide.port), headers);
+        HttpUrl(guide.host, MakeShowListPath(channel.uid, request), guide.port), headers, failures);
     if (frame.body.empty()) {
-      ZU_ERROR("NivoTV", "failed reading shows of channel'" + channel.name + "'");
+      ZU_RUN_FAILURE(failures, "NivoTV", "failed reading shows of channel'" + channel.name + "'");
       return shows;
     }
     ShowListPiece piece = ParseShowListPiece(frame.body);
     if (piece.outcome == ShowListPiece::NoStationInfo) {
-      ZU_ERROR("NivoTV", "No station info found'" + channel.name + "'");
+      ZU_RUN_FAILURE(failures, "NivoTV", "No station info found'" + channel.name + "'");
       return shows;
     }
     if (piece.outcome == ShowListPiece::WrongShape)
       continue;  // nothing in this piece; the next one may have shows
+    if (failures != nullptr)
+      failures->Succeed();
     ZU_INFO("NivoTV", "Reading " + string::ToString(static_cast<unsigned long>(piece.showCount)) +
                           " TV shows of " + channel.name);
     shows.insert(shows.end(), std::make_move_iterator(piece.shows.begin()),
@@ -50,7 +53,7 @@ TVShows JsonReader::ReadShowsOfTVChannel(const Channel& channel,
   return shows;
 }
 
-void JsonReader::ReadShowDetails(TVShow& show) {
+void JsonReader::ReadShowDetails(TVShow& show, FailureRun* failures) {
   ZU_INFO("NivoTV", "Reading show details of '" + show.title + "'");
   HeaderMap headers;
   headers["Accept"] = "text/html,application/xhtml+xml,application/xml;q=0.9,image/webp,*/*;q=0.8";
@@ -60,12 +63,14 @@ void JsonReader::ReadShowDetails(TVShow& show) {
   headers["User-Agent"] = GetMobileUserAgent();
   const Endpoint guide = GetGuideEndpoint();
   const HttpFrame frame = pageReader_->GetHttpPage(
-      HttpUrl(guide.host, MakeShowDetailsPath(show.id), guide.port), headers);
+      HttpUrl(guide.host, MakeShowDetailsPath(show.id), guide.port), headers, failures);
   if (frame.body.empty()) {
-    ZU_ERROR("NivoTV", "failed reading show details of '" + show.title + "'");
+    ZU_RUN_FAILURE(failures, "NivoTV", "failed reading show details of '" + show.title + "'");
     return;
   }
   ParseShowDetails(frame.body, show);
+  if (failures != nullptr)
+    failures->Succeed();
 }
 
 }  // namespace nivo

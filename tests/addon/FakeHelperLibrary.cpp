@@ -4,11 +4,14 @@
 // which reads them through the fake_helper_* functions.
 //
 // Path names: "short" in the name reports 10 bytes more than the file holds; "partial"
-// writes at most 7 bytes per call; "full" writes nothing.
+// writes at most 7 bytes per call; "full" takes 7 bytes in all, then nothing (a disk that
+// fills).
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +27,7 @@ namespace {
 struct File {
   FILE* stream;
   std::string path;
+  size_t written = 0;
 };
 
 std::mutex mutex;
@@ -67,11 +71,11 @@ FAKE_EXPORT char* XBMC_get_dvd_menu_language(void*, void*) {
 }
 FAKE_EXPORT void* XBMC_open_file(void*, void*, const char* path, unsigned int) {
   FILE* stream = fopen(path, "rb");
-  return stream != nullptr ? new File{stream, path} : nullptr;
+  return stream != nullptr ? new File{stream, path, 0} : nullptr;
 }
 FAKE_EXPORT void* XBMC_open_file_for_write(void*, void*, const char* path, bool) {
   FILE* stream = fopen(path, "wb");
-  return stream != nullptr ? new File{stream, path} : nullptr;
+  return stream != nullptr ? new File{stream, path, 0} : nullptr;
 }
 FAKE_EXPORT ssize_t XBMC_read_file(void*, void*, void* file, void* buffer, size_t size) {
   return static_cast<ssize_t>(fread(buffer, 1, size, static_cast<File*>(file)->stream));
@@ -82,10 +86,12 @@ FAKE_EXPORT bool XBMC_read_file_string(void*, void*, void*, char*, int) {
 FAKE_EXPORT ssize_t XBMC_write_file(void*, void*, void* file, const void* data, size_t size) {
   File* open = static_cast<File*>(file);
   if (Contains(open->path, "full"))
-    return 0;
+    size = std::min(size, 7 - std::min<size_t>(7, open->written));
   if (Contains(open->path, "partial") && size > 7)
     size = 7;
-  return static_cast<ssize_t>(fwrite(data, 1, size, open->stream));
+  const size_t done = fwrite(data, 1, size, open->stream);
+  open->written += done;
+  return static_cast<ssize_t>(done);
 }
 FAKE_EXPORT void XBMC_flush_file(void*, void*, void*) {}
 FAKE_EXPORT int64_t XBMC_seek_file(void*, void*, void*, int64_t, int) {
@@ -118,8 +124,8 @@ FAKE_EXPORT bool XBMC_file_exists(void*, void*, const char*, bool) {
 FAKE_EXPORT int XBMC_stat_file(void*, void*, const char*, void*) {
   return -1;
 }
-FAKE_EXPORT bool XBMC_delete_file(void*, void*, const char*) {
-  return false;
+FAKE_EXPORT bool XBMC_delete_file(void*, void*, const char* path) {
+  return unlink(path) == 0;
 }
 FAKE_EXPORT bool XBMC_can_open_directory(void*, void*, const char*) {
   return false;

@@ -49,13 +49,16 @@ class FakeHost : public zu::nivo::Host {
     out = found->second;
     return true;
   }
-  bool WriteFile(const std::string& path, const std::string& data) override {
+  WriteResult WriteFile(const std::string& path, const std::string& data,
+                        size_t& written) override {
     std::lock_guard<std::mutex> lock(mutex_);
     Check();
+    written = 0;
     if (path.find("unwritable") != std::string::npos)
-      return false;
+      return WriteNotOpened;
     files_[path] = data;
-    return true;
+    written = data.size();
+    return WriteDone;
   }
   void TransferChannel(void* handle, const zu::nivo::Channel& channel,
                        const std::string& iconPath) override {

@@ -135,14 +135,24 @@ TEST_F(NivoTVClientTest, ReadFileReadsWholeFilesAndRefusesShortReads) {
   EXPECT_FALSE(Logged(ADDON_LOG_ERROR, "missing.bin"));
 }
 
-TEST_F(NivoTVClientTest, WriteFileWritesEverythingOrSaysItDidNot) {
+// Files are written through the host; what cannot be written is said once as an error (a
+// notification for the user), then as warnings, and a file written in part is not left behind.
+TEST_F(NivoTVClientTest, FilesAreWrittenWholeOrReportedAndAPartWrittenOneIsDeleted) {
   ASSERT_EQ(ADDON_STATUS_OK, Init());
   const std::string data = Repeat("0123456789", 100);
-  EXPECT_TRUE(client.WriteFile(dir / "partial.txt", data));
+  EXPECT_TRUE(client.SaveData(dir / "partial.txt", data));
   EXPECT_EQ(data, Read(dir / "partial.txt"));
-  EXPECT_FALSE(client.WriteFile(dir / "full.txt", data));
-  EXPECT_TRUE(Logged(ADDON_LOG_ERROR, "Failed writing file '" + (dir / "full.txt") + "'"));
-  EXPECT_FALSE(client.WriteFile(dir / "no-such-dir/x.txt", data));
+
+  Write(dir / "full.txt", "an older version");
+  EXPECT_FALSE(client.SaveData(dir / "full.txt", data));
+  EXPECT_TRUE(Logged(ADDON_LOG_ERROR,
+                     "Failed writing file '" + (dir / "full.txt") + "': wrote 7 of 100 bytes"));
+  EXPECT_FALSE(zu::file::Exists(dir / "full.txt"));
+
+  EXPECT_FALSE(client.SaveData(dir / "no-such-dir/x.txt", data));
+  EXPECT_TRUE(Logged(ADDON_LOG_NOTICE,
+                     "Failed opening file '" + (dir / "no-such-dir/x.txt") + "' for writing"));
+  EXPECT_EQ(1u, Entries(1).size());
 }
 
 TEST_F(NivoTVClientTest, LongLinesReachTheLogWholeInPiecesAndNotificationsAreCut) {

@@ -98,12 +98,29 @@ TEST_F(ChannelCoreTest, NoRequestForRadioChannelsMissingUrlsOrExistingFiles) {
 TEST_F(ChannelCoreTest, AFailedDownloadLeavesNoFileAndIsTriedAgain) {
   const Channel channel = MakeChannel(5, "Later", LogoUrl("/later.png"));
   client.UpdateChannelLogo(channel);
-  EXPECT_EQ(1u, host.CountLines(Host::LogError, "failed reading TV station image of 'Later'"));
+  // The request's failure starts the run of logo failures; the reader's line is part of it.
+  EXPECT_EQ(1u, LinesWith(Host::LogError, "/later.png"));
+  EXPECT_EQ(1u, host.CountLines(Host::LogNotice, "failed reading TV station image of 'Later'"));
   EXPECT_EQ("", host.File(client.GetChannelLogoPath(channel)));
   server.SetPage("/later.png", "image");
   client.UpdateChannelLogo(channel);
   EXPECT_EQ("image", host.File(client.GetChannelLogoPath(channel)));
   EXPECT_EQ(2u, server.Requests().size());
+}
+
+// Every guide request of a channel without its logo file tries the logo again; a logo URL that
+// is no URL is an error (a notification for the user) once per channel, then a warning.
+TEST_F(ChannelCoreTest, AnInvalidLogoUrlIsAnErrorOncePerChannel) {
+  const Channel first = MakeChannel(6, "First", "no url");
+  const Channel second = MakeChannel(7, "Second", "http://:80/x.png");
+  for (int request = 0; request < 3; ++request) {
+    client.UpdateChannelLogo(first);
+    client.UpdateChannelLogo(second);
+  }
+  EXPECT_EQ(1u, host.CountLines(Host::LogError, "Invalid logo URL 'no url' of 'First'"));
+  EXPECT_EQ(2u, host.CountLines(Host::LogNotice, "Invalid logo URL 'no url' of 'First'"));
+  EXPECT_EQ(1u, LinesWith(Host::LogError, "of 'Second'"));
+  EXPECT_TRUE(server.Requests().empty());
 }
 
 TEST_F(ChannelCoreTest, RadioChannelsReplaceWhatTheirIdsHeldAndRegisterTheirGroups) {
@@ -129,9 +146,9 @@ TEST_F(ChannelCoreTest, RadioChannelsReplaceWhatTheirIdsHeldAndRegisterTheirGrou
   EXPECT_TRUE(pop.isRadio);
   // The TV channel that held the id is gone, and that is said.
   EXPECT_EQ(1u, LinesWith(Host::LogNotice, "'Clashing TV'"));
-  // A group named before keeps its flag.
-  EXPECT_EQ((zu::nivo::ChannelGroups{{"", true}, {"Music", false}, {"TV Group", false}}),
-            client.channelGroups);
+  // The groups are those of the table's channels, of their kind: the replaced TV channel's
+  // group is gone, and "Music" is a radio group although it was named for TV before.
+  EXPECT_EQ((zu::nivo::ChannelGroups{{"", true}, {"Music", true}}), client.channelGroups);
   EXPECT_EQ(1u, host.CountLines(Host::LogInfo, "Reading Radio Stations from NivoTV done."));
 }
 

@@ -65,8 +65,9 @@ zu::nivo::Channel MakeChannel(unsigned int uid, const std::string& name, const s
 
 class ChannelLoadHostTest : public HostFixture {
  protected:
-  std::map<std::string, bool> Groups() {
-    std::map<std::string, bool> groups;
+  // The groups the host lists, each with its kind.
+  zu::nivo::ChannelGroups Groups() {
+    zu::nivo::ChannelGroups groups;
     for (bool radio : {false, true}) {
       std::vector<zu::host::ChannelGroup> entries;
       EXPECT_EQ(PVR_ERROR_NO_ERROR, host->GetChannelGroups(radio, entries));
@@ -78,9 +79,10 @@ class ChannelLoadHostTest : public HostFixture {
     }
     return groups;
   }
-  std::vector<unsigned int> Members(const std::string& group) {
+  std::vector<unsigned int> Members(const std::string& group, bool radio = false) {
     zu::host::ChannelGroup request;
     request.name = group;
+    request.isRadio = radio;
     std::vector<zu::host::GroupMember> members;
     EXPECT_EQ(PVR_ERROR_NO_ERROR, host->GetChannelGroupMembers(request, members));
     std::vector<unsigned int> uids;
@@ -171,32 +173,34 @@ TEST_F(ChannelLoadHostTest, ChannelsReachTheHostInUidOrderWithUrlsAndIconPaths) 
   EXPECT_EQ("http://127.0.0.1/radio/eins-nord.mp3", radio[0].streamUrl);
 }
 
-TEST_F(ChannelLoadHostTest, GroupsAreRegisteredOnceAndMembersMatchTheExactName) {
-  // "News" and "news" are different groups; "Wetter" is named by a TV channel first and by a
-  // radio section later, so it stays a TV group.
+TEST_F(ChannelLoadHostTest, GroupsAreRegisteredOncePerKindAndMembersMatchTheExactNameAndKind) {
+  // "News" and "news" are different groups; "Regional" is named by TV channels and by a radio
+  // section, so it is a TV group of the TV channels and a radio group of the radio channels.
   StartProvider(CatalogueText({
-      Station(305, "Nord Aktuell", "News", {"HD"}, {"fta"}),
-      Station(303, "Sport Eins", "Sport", {"News", "Wetter"}, {"fta", "plus"}),
+      Station(305, "Nord Aktuell", "News", {"HD", "Regional"}, {"fta"}),
+      Station(303, "Sport Eins", "Sport", {"News", "Regional"}, {"fta", "plus"}),
       Station(307, "Late news", "news", {"SD"}, {"plus"}),
   }));
   Ship("radio.m3u",
        "#EXTM3U\n#EXTINF:-1,Before Any Section\nhttp://r/0\n"
-       "## Wetter\n#EXTINF:-1,Wetterwelle\nhttp://r/1\n"
-       "##  Talk \n#EXTINF:-1,Talk Radio\nhttp://r/2\n");
+       "## Regional\n#EXTINF:-1,Welle Nord\nhttp://r/1\n#EXTINF:-1,Welle Sued\nhttp://r/2\n"
+       "##  Talk \n#EXTINF:-1,Talk Radio\nhttp://r/3\n");
   ASSERT_TRUE(Load());
 
-  const std::map<std::string, bool> groups = Groups();
-  const std::map<std::string, bool> expected = {
-      {"All", false},     {"Basis", false},        {"HD", false}, {"News", false},
-      {"Nivo TV", false}, {"Nivo TV Plus", false}, {"SD", false}, {"Sport", false},
-      {"Wetter", false},  {"news", false},         {"", true},    {"Talk", true}};
+  const zu::nivo::ChannelGroups groups = Groups();
+  const zu::nivo::ChannelGroups expected = {
+      {"All", false},      {"Basis", false},        {"HD", false}, {"News", false},
+      {"Nivo TV", false},  {"Nivo TV Plus", false}, {"SD", false}, {"Sport", false},
+      {"Regional", false}, {"news", false},         {"", true},    {"Regional", true},
+      {"Talk", true}};
   EXPECT_EQ(expected, groups);
   EXPECT_EQ(static_cast<int>(expected.size()), host->GetChannelGroupsAmount());
 
   EXPECT_EQ((std::vector<unsigned int>{303, 305}), Members("News"));
   EXPECT_EQ((std::vector<unsigned int>{307}), Members("news"));
-  EXPECT_EQ((std::vector<unsigned int>{303, 10001}), Members("Wetter"));
-  EXPECT_EQ((std::vector<unsigned int>{10000}), Members(""));
+  EXPECT_EQ((std::vector<unsigned int>{303, 305}), Members("Regional"));
+  EXPECT_EQ((std::vector<unsigned int>{10001, 10002}), Members("Regional", true));
+  EXPECT_EQ((std::vector<unsigned int>{10000}), Members("", true));
   EXPECT_TRUE(Members("NEWS").empty());
 
   // A channel in several playlists has each playlist's group and the last playlist's URL.
@@ -288,10 +292,12 @@ TEST_F(ChannelLoadHostTest, ACachedChannelReplacesTheShippedOneOnlyWhenItHasAUrl
   const std::vector<zu::host::Channel> radio = Channels(true);
   ASSERT_EQ(1u, radio.size());
   EXPECT_EQ("Cached Six", radio[0].name);
-  // The TV pass registers the groups of TV channels only: a radio channel kept from the cache
-  // does not turn "Cached", which TV channel 8 carries, into a radio group (as it would not
-  // when the station list is read from the provider).
-  EXPECT_EQ((std::map<std::string, bool>{{"Cached", false}, {"Shipped", false}}), Groups());
+  // Without a radio playlist the radio channel kept from the cache keeps its group, a radio
+  // group beside the TV group of the same name.
+  EXPECT_EQ((zu::nivo::ChannelGroups{{"Cached", false}, {"Cached", true}, {"Shipped", false}}),
+            Groups());
+  EXPECT_EQ((std::vector<unsigned int>{8}), Members("Cached"));
+  EXPECT_EQ((std::vector<unsigned int>{6}), Members("Cached", true));
 
   const zu::nivo::Channels saved = zu::nivo::ReadChannelsArchive(ReadFile(CachePath()));
   ASSERT_EQ(3u, saved.size());

@@ -83,7 +83,10 @@ TEST_P(ResponseFaultTest, IsReportedAndTheCachedChannelsAndGuideServe) {
   }
   EXPECT_EQ(static_cast<int>(warmChannels.size()) + 12, host->GetChannelsAmount());
   if (!param.error.empty()) {
-    EXPECT_LE(1u, CountLinesWith(ADDON_LOG_ERROR, param.error)) << param.error;
+    // A guide request logs its failures as a run: an error first, then warnings.
+    EXPECT_LE(1u, CountLinesWith(ADDON_LOG_ERROR, param.error) +
+                      CountLinesWith(ADDON_LOG_NOTICE, param.error))
+        << param.error;
   }
   EXPECT_EQ(0u, host->HostErrors());
   if (logo && param.fault != Fault::kMalformed && param.fault != Fault::kWrongTypes) {
@@ -156,6 +159,52 @@ TEST_F(FaultHostTest, WithTheProviderOfflineTheCachesServeChannelsAndGuide) {
   ASSERT_TRUE(Load());
   EXPECT_EQ(warmChannels, TvChannels());
   EXPECT_LT(warmGuide.size(), Guide(FirstUid(), windowStart, windowEnd + 6 * 3600).size());
+}
+
+// The provider away for a whole round of guide requests: the user hears once of each cause
+// (show lists, logos), not once per request; the log has every failure. A success ends the
+// run, and the next failure is an error again.
+TEST_F(FaultHostTest, AProviderAwayForARoundOfGuideRequestsIsOneErrorPerCause) {
+  StartSampleProvider();
+  Warm();
+  ASSERT_TRUE(provider->SetOffline(true));
+  ASSERT_TRUE(Load());
+  const std::vector<ChannelView> channels = TvChannels();
+  ASSERT_EQ(warmChannels, channels);
+  const size_t linesBefore = host->LogLines().size();
+  const size_t notificationsBefore = host->Notifications().size();
+  const auto errorsSince = [this](size_t first) {
+    std::vector<std::string> errors;
+    const std::vector<zu::host::LogLine> lines = host->LogLines();
+    for (size_t i = first; i < lines.size(); ++i) {
+      if (!lines[i].fromHost && lines[i].level == ADDON_LOG_ERROR)
+        errors.push_back(lines[i].text);
+    }
+    return errors;
+  };
+
+  const time_t later = windowEnd + 24 * 3600;
+  for (const ChannelView& channel : channels)
+    EXPECT_EQ(std::get<0>(channel) == FirstUid(),
+              !Guide(std::get<0>(channel), windowStart, later).empty());
+  // The first show list failure and the first logo failure.
+  std::vector<std::string> errors = errorsSince(linesBefore);
+  ASSERT_EQ(2u, errors.size());
+  EXPECT_EQ(1u, CountLinesWith(ADDON_LOG_ERROR, "failed connecting " + BaseUrl() + kShowListPath));
+  EXPECT_EQ(1u, CountLinesWith(ADDON_LOG_ERROR, ".png"));
+  EXPECT_EQ(channels.size(), CountLinesWith(ADDON_LOG_NOTICE, "failed reading shows of channel'"));
+  EXPECT_EQ(notificationsBefore + 2, host->Notifications().size());
+
+  // Back for one request, away again: the next failure starts a new run.
+  ASSERT_TRUE(provider->SetOffline(false));
+  EXPECT_LT(warmGuide.size(), Guide(FirstUid(), windowStart, later).size());
+  ASSERT_TRUE(provider->SetOffline(true));
+  const size_t linesAway = host->LogLines().size();
+  const unsigned int other = std::get<0>(channels[std::get<0>(channels[0]) == FirstUid() ? 1 : 0]);
+  Guide(other, windowStart, later);
+  errors = errorsSince(linesAway);
+  ASSERT_EQ(1u, errors.size());
+  EXPECT_NE(std::string::npos, errors[0].find(kShowListPath));
 }
 
 // A provider that accepts the request and then answers nothing, or one byte a second: the
@@ -244,7 +293,17 @@ TEST_F(FaultHostTest, AUserPathThatCannotBeWrittenLeavesChannelsAndGuideServed) 
   EXPECT_FALSE(entries.empty());
   // The guide stays in memory for the session.
   EXPECT_EQ(entries, Guide(FirstUid(), windowStart, windowEnd));
+  EXPECT_EQ(entries, Guide(FirstUid(), windowStart, windowEnd));
   EXPECT_EQ(1u, provider->RequestCount(Endpoint::kShowList));
+  // Each write that fails is logged with its file, but only the session's first is an error
+  // (a notification for the user). The logo that could not be written is not fetched again.
+  const std::string opening = "Failed opening file '";
+  EXPECT_EQ(1u, CountLinesWith(ADDON_LOG_ERROR, opening));
+  EXPECT_EQ(1u, CountLinesWith(ADDON_LOG_ERROR, opening + CachePath() + "' for writing"));
+  EXPECT_EQ(
+      3u, CountLinesWith(ADDON_LOG_NOTICE, opening + GuideCachePath(FirstUid()) + "' for writing"));
+  EXPECT_EQ(1u, CountLinesWith(ADDON_LOG_NOTICE, opening + LogoFolder() + "/"));
+  EXPECT_EQ(1u, provider->RequestCount(Endpoint::kLogo));
   host.reset();
   EXPECT_TRUE(std::filesystem::is_directory(CachePath()));
   EXPECT_EQ("not a folder", ReadFile(UserPath() + "/epg"));

@@ -124,6 +124,38 @@ TEST_F(DetailsTest, AFailingDetailsDocumentLeavesTheLaterShowsForTheNextRequest)
   EXPECT_EQ((std::vector<bool>{false, true, true, true}), CachedDetailsRead());
 }
 
+// Ids the provider gives that are no 32-bit number: each of these shows gets id 0, is kept
+// apart from the others by its start, and is never asked for details (event 0 is some other
+// show, or none).
+TEST_F(DetailsTest, ShowsWithoutAUsableIdAreAllKeptAndGetNoDetailsRequest) {
+  const std::vector<std::string> ids = {"abc", "x-1", "", "-5", "0", "1234567890123456789012345"};
+  nlohmann::json items = nlohmann::json::array();
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const time_t start = hour + static_cast<time_t>(3600 * i);
+    items.push_back({ids[i], Extended(start), Extended(start + 3600), "Show " + ids[i]});
+  }
+  const std::string body =
+      nlohmann::json::array({nlohmann::json::object(),
+                             nlohmann::json::array({nlohmann::json::array({1, "S", items})})})
+          .dump();
+  provider.SetHandler([body](const std::string& target) {
+    return target.rfind(kShowListPrefix, 0) == 0
+               ? ScriptedProvider::Response{200, body}
+               : ScriptedProvider::Response{200, DetailsBody("?")};
+  });
+  core->detailedEpgTriggered = true;
+  for (int pass = 0; pass < 2; ++pass) {
+    const std::vector<RecordingHost::Entry> entries = RequestGuide(1, hour, hour + 6 * 3600);
+    ASSERT_EQ(ids.size(), entries.size()) << pass;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      EXPECT_EQ(0u, entries[i].show.id) << ids[i];
+      EXPECT_EQ("Show " + ids[i], entries[i].show.title) << pass;
+    }
+  }
+  EXPECT_EQ(1u, provider.Targets(kShowListPrefix).size());
+  EXPECT_TRUE(DetailsRequested().empty());
+}
+
 TEST_F(DetailsTest, AnEmptyDetailsPageIsLoggedAndThePassGoesOn) {
   Serve(shows);
   Request();
@@ -155,7 +187,7 @@ TEST_F(GuideCoreTest, TheFetchStartsAtTheLatestCachedEnd) {
       provider.Targets(kShowListPrefix));
 }
 
-TEST_F(GuideCoreTest, ShowsReadAgainAreHandedOverOnceAndTheKeptCopyWins) {
+TEST_F(GuideCoreTest, ShowsReadAgainAreHandedOverOnceInStartOrderKeepingTheirDetails) {
   AddChannel(1, "Erstes", 1);
   const time_t start = Utc(2016, 1, 31, 6);
   TVShow kept;
@@ -173,9 +205,9 @@ TEST_F(GuideCoreTest, ShowsReadAgainAreHandedOverOnceAndTheKeptCopyWins) {
          {4, start + 30 * 3600, start + 50 * 3600, "Later"}});
   std::vector<RecordingHost::Entry> entries = RequestGuide(1, start, start + 49 * 3600);
   EXPECT_EQ(2u, provider.Targets(kShowListPrefix).size());
-  EXPECT_EQ((std::vector<unsigned int>{2, 1, 3, 4}), Ids(entries));
-  EXPECT_EQ("with details", entries[0].show.description);
-  EXPECT_EQ((std::vector<unsigned int>{2, 1, 3, 4}),
+  EXPECT_EQ((std::vector<unsigned int>{1, 2, 3, 4}), Ids(entries));
+  EXPECT_EQ("with details", entries[1].show.description);
+  EXPECT_EQ((std::vector<unsigned int>{1, 2, 3, 4}),
             Ids(zu::nivo::ReadShowsArchive(ReadText(CacheFile(1)))));
 }
 

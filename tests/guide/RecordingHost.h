@@ -50,12 +50,17 @@ class RecordingHost : public zu::nivo::Host {
     out = text.str();
     return true;
   }
-  bool WriteFile(const std::string& path, const std::string& data) override {
+  WriteResult WriteFile(const std::string& path, const std::string& data,
+                        size_t& written) override {
+    written = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
-      return false;
+      return WriteNotOpened;
     out << data;
-    return static_cast<bool>(out);
+    if (!out)
+      return WriteCutShort;
+    written = data.size();
+    return WriteDone;
   }
   void TransferChannel(void*, const zu::nivo::Channel&, const std::string&) override {}
   void TransferChannelGroup(void*, const std::string&, bool) override {}

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,18 +22,21 @@ using zu::nivo::ClientCore;
 using zu_test::FakeClient;
 using zu_test::FakeHost;
 
-std::set<std::string> Members(FakeHost& host, FakeClient& client, const std::string& group) {
+std::set<std::string> Members(FakeHost& host, FakeClient& client, const std::string& group,
+                              bool radio) {
   int handle = 0;
-  client.GetChannelGroupMembers(&handle, group);
+  const size_t before = host.Transfers().size();
+  client.GetChannelGroupMembers(&handle, group, radio);
+  const std::vector<FakeHost::Transfer> transfers = host.Transfers();
   std::set<std::string> uids;
-  for (const FakeHost::Transfer& transfer : host.Transfers()) {
-    if (transfer.handle == &handle && transfer.kind == "member")
-      uids.insert(std::to_string(transfer.uid));
+  for (size_t i = before; i < transfers.size(); ++i) {
+    if (transfers[i].handle == &handle && transfers[i].kind == "member")
+      uids.insert(std::to_string(transfers[i].uid));
   }
   return uids;
 }
 
-TEST(CachedStartTest, AGroupSharedByTvAndRadioStaysATvGroup) {
+TEST(CachedStartTest, AGroupSharedByTvAndRadioIsATvAndARadioGroupAlsoFromTheCache) {
   zu::provider::Catalogue catalogue;
   std::string error;
   ASSERT_TRUE(zu::provider::Catalogue::Generate(3, 0, catalogue, error)) << error;
@@ -51,18 +55,21 @@ TEST(CachedStartTest, AGroupSharedByTvAndRadioStaysATvGroup) {
   host.PutFile(dir / "install/radio.m3u",
                "#EXTM3U\n## " + shared + "\n#EXTINF:-1,Radio Shared\nhttp://r/1\n");
   std::set<std::string> online;
+  std::set<std::string> onlineRadio;
   {
     FakeClient client(host);
     zu::multi_threading::ScopedLock lock(client.mutex);
     ASSERT_EQ(ClientCore::StatusOk, client.Init(host, dir / "user", dir / "install"));
     client.EnsureChannelsLoaded();
     ASSERT_EQ(4u, client.channels.size());
-    ASSERT_EQ(1u, client.channelGroups.count(shared));
-    EXPECT_FALSE(client.channelGroups.at(shared));
-    online = Members(host, client, shared);
+    EXPECT_EQ(1u, client.channelGroups.count({shared, false}));
+    EXPECT_EQ(1u, client.channelGroups.count({shared, true}));
+    online = Members(host, client, shared, false);
+    onlineRadio = Members(host, client, shared, true);
     client.DeInit();
   }
   EXPECT_EQ(online.count(std::to_string(catalogue.Stations()[0].uid)), 1u);
+  EXPECT_EQ(std::set<std::string>{"10000"}, onlineRadio);
   ASSERT_FALSE(host.File(dir / "user/channels.zug").empty());
 
   // The provider is gone: the same table comes from the cache, with the same group kinds.
@@ -75,9 +82,10 @@ TEST(CachedStartTest, AGroupSharedByTvAndRadioStaysATvGroup) {
   ASSERT_EQ(ClientCore::StatusOk, client.Init(offlineHost, dir / "user", dir / "install"));
   client.EnsureChannelsLoaded();
   ASSERT_EQ(4u, client.channels.size());
-  ASSERT_EQ(1u, client.channelGroups.count(shared));
-  EXPECT_FALSE(client.channelGroups.at(shared));
-  EXPECT_EQ(online, Members(offlineHost, client, shared));
+  EXPECT_EQ(1u, client.channelGroups.count({shared, false}));
+  EXPECT_EQ(1u, client.channelGroups.count({shared, true}));
+  EXPECT_EQ(online, Members(offlineHost, client, shared, false));
+  EXPECT_EQ(onlineRadio, Members(offlineHost, client, shared, true));
   client.DeInit();
 }
 
