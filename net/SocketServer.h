@@ -20,6 +20,10 @@ class SocketServer {
     // when more data is expected; the server does not act on the result. A socket that the
     // receiver closes is left out of later passes until it is removed.
     virtual bool OnDataReceived(SharedPtr<ReadWriteSocket> socket) = 0;
+    // Called after every pass over the sockets (a pass lasts at most 300 ms), once for each
+    // registration, so that a receiver can act on time, e.g. close a connection left unused.
+    // Does nothing unless overridden.
+    virtual void OnPassEnd() {}
   };
   typedef SharedPtr<DataReceiver> DataReceiverPtr;
 

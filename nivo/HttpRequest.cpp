@@ -15,11 +15,12 @@ bool HasLineBreakingCharacter(const std::string& text) {
 
 }  // namespace
 
-HeaderMap ComposeRequestHeaders(const HttpUrl& url, const HeaderMap& headers) {
+HeaderMap ComposeRequestHeaders(const HttpUrl& url, const HeaderMap& headers, bool keepAlive) {
   HeaderMap composed;
   composed["User-Agent"] = kDefaultUserAgent;
   composed["Accept-Encoding"] = "gzip";
-  composed["Connection"] = "close";
+  if (!keepAlive)
+    composed["Connection"] = "close";
   composed["Host"] = url.GetHostAndPort();
   for (const auto& header : headers) {
     if (header.second.empty())
@@ -30,9 +31,9 @@ HeaderMap ComposeRequestHeaders(const HttpUrl& url, const HeaderMap& headers) {
   return composed;
 }
 
-std::string ComposeRequest(const HttpUrl& url, const HeaderMap& headers) {
+std::string ComposeRequest(const HttpUrl& url, const HeaderMap& headers, bool keepAlive) {
   std::string request = "GET /" + url.path + " HTTP/1.1\r\n";
-  for (const auto& header : ComposeRequestHeaders(url, headers)) {
+  for (const auto& header : ComposeRequestHeaders(url, headers, keepAlive)) {
     request += header.first;
     request += ": ";
     request += header.second;

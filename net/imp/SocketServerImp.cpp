@@ -154,6 +154,12 @@ bool SocketServerImp::Run() {
         multi_threading::imp::ThreadBase::AnswerUnhandled(message);
       } else if (waitTime != zu::Time::Infinite()) {
         Accept();
+        // The lists change only in HandleMessage; the server may be gone after any call.
+        for (size_t i = 0; alive->load() && i < receivers.size(); ++i) {
+          const DataReceiverPtr receiver = receivers[i];
+          if (receiver)
+            receiver->OnPassEnd();
+        }
       }
     }
     if (!alive->load())

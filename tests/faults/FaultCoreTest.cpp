@@ -69,7 +69,10 @@ class DetailsFixture : public ProviderTest {
     core.reset(new zu::nivo::ClientCore());
     ASSERT_EQ(0, core->Init(host, dir / "user", dir / "client"));
     // A details request that is never answered is given up after two seconds here.
-    core->pageReader->SetIdleTimeout(zu::Time::FromSeconds(2));
+    zu::nivo::HttpPageReader::Options options;
+    options.progressTimeout = zu::Time::FromSeconds(2);
+    core->pageReader->StopServer();
+    core->pageReader = zu::nivo::HttpPageReader::Create(options);
     core->EnsureChannelsLoaded();
     ASSERT_FALSE(core->channels.empty());
     uid = core->channels.begin()->first;
@@ -187,8 +190,9 @@ TEST_F(ProviderTest, APeerThatTricklesBytesIsGivenUp) {
   rule.fault = Fault::kDrip;
   rule.dripIntervalMs = 20;
   provider->SetFault(Endpoint::kStationList, rule);
-  zu::SharedPtr<zu::nivo::HttpPageReader> reader = zu::nivo::HttpPageReader::Create();
-  reader->SetIdleTimeout(zu::Time::FromSeconds(1));
+  zu::nivo::HttpPageReader::Options options;
+  options.progressTimeout = zu::Time::FromSeconds(1);
+  zu::SharedPtr<zu::nivo::HttpPageReader> reader = zu::nivo::HttpPageReader::Create(options);
   const zu::nivo::HttpUrl url("127.0.0.1", "a/api.mobile.station.get?type=JSON.1",
                               provider->Port());
   EXPECT_TRUE(reader->GetHttpPage(url, zu::nivo::HeaderMap()).body.empty());
@@ -211,7 +215,10 @@ TEST_F(ProviderTest, StopGivesUpTheRequestItWaitsFor) {
   core.EnsureChannelsLoaded();
   ASSERT_FALSE(core.channels.empty());
   const unsigned int uid = core.channels.begin()->first;
-  core.pageReader->SetIdleTimeout(zu::Time::Infinite());
+  zu::nivo::HttpPageReader::Options options;
+  options.progressTimeout = zu::Time::Infinite();
+  core.pageReader->StopServer();
+  core.pageReader = zu::nivo::HttpPageReader::Create(options);
   FaultRule hang;
   hang.fault = Fault::kHang;
   provider->SetFault(Endpoint::kShowList, hang);

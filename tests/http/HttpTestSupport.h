@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "nivo/HttpFrame.h"
-#include "nivo/HttpPageReader.h"
+#include "nivo/HttpResponseParser.h"
 
 namespace http_test {
 
@@ -45,7 +45,7 @@ inline std::string Chunked(const std::vector<std::string>& pieces) {
   return out + "0\r\n\r\n";
 }
 
-// What the response steps made of the bytes, fed in parts as reads would deliver them.
+// What the parser made of the bytes, fed in parts as reads would deliver them.
 struct Outcome {
   bool complete = false;
   // Index of the part after which the payload was complete; parts.size() for the close.
@@ -53,21 +53,31 @@ struct Outcome {
   zu::nivo::HttpFrame frame;
 };
 
-inline Outcome Feed(zu::nivo::HttpPageReader& reader, const std::vector<std::string>& parts,
+// The bytes of one read through the header and the payload step, as the page reader gives
+// them; true once the payload is complete.
+inline bool Take(zu::nivo::HttpResponseParser& parser, const std::string& bytes, bool closed) {
+  using Status = zu::nivo::HttpResponseParser::Status;
+  size_t header = 0;
+  size_t payload = 0;
+  return parser.ParseHeader(bytes.data(), bytes.size(), header) == Status::Complete &&
+         parser.ExtractPayload(bytes.data() + header, bytes.size() - header, payload, closed) ==
+             Status::Complete;
+}
+
+inline Outcome Feed(zu::nivo::HttpResponseParser& parser, const std::vector<std::string>& parts,
                     bool closeAtEnd) {
   Outcome outcome;
   for (size_t i = 0; i < parts.size() && !outcome.complete; ++i) {
-    reader.AppendReceived(parts[i].data(), parts[i].size());
-    if (reader.ParseHeader() && reader.ExtractPayload(false)) {
+    if (Take(parser, parts[i], false)) {
       outcome.complete = true;
       outcome.completedAfter = i;
     }
   }
-  if (!outcome.complete && closeAtEnd && reader.ParseHeader() && reader.ExtractPayload(true)) {
+  if (!outcome.complete && closeAtEnd && Take(parser, std::string(), true)) {
     outcome.complete = true;
     outcome.completedAfter = parts.size();
   }
-  outcome.frame = reader.GetFrame();
+  outcome.frame = parser.GetFrame();
   return outcome;
 }
 

@@ -1,6 +1,6 @@
 // Whole requests against a scripted loopback peer: the bytes on the wire, completion and
-// the log lines of every way a response can end, time-outs, late responses and the size
-// bound.
+// the log lines of every way a response can end, time-outs, late responses, the size bound,
+// kept connections and readers sharing a socket server.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "http/HttpTestSupport.h"
 #include "http/ScriptedPeer.h"
 #include "net/Factory.h"
+#include "net/SocketServer.h"
 #include "nivo/HttpPageReader.h"
 #include "nivo/UserAgent.h"
 #include "output/LogRecorder.h"
@@ -28,15 +29,38 @@ using zu::nivo::HttpFrame;
 using zu::nivo::HttpPageReader;
 using zu::nivo::HttpUrl;
 
+// Log lines above Info.
+size_t Alarms(const zu_test::LogRecorder& log) {
+  size_t count = 0;
+  for (const std::string& line : log.Lines())
+    count += line.compare(0, 2, "%E") == 0 || line.compare(0, 2, "%W") == 0;
+  return count;
+}
+
+HttpPageReader::Options KeepAlive() {
+  HttpPageReader::Options options;
+  options.keepAlive = true;
+  return options;
+}
+
 class PageReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    reader = HttpPageReader::Create();
-    ASSERT_TRUE(reader);
-  }
+  void SetUp() override { Use(HttpPageReader::Options()); }
   void TearDown() override {
     if (reader)
       reader->StopServer();
+  }
+  // Replaces the reader by one made with options.
+  void Use(const HttpPageReader::Options& options) {
+    if (reader)
+      reader->StopServer();
+    reader = HttpPageReader::Create(options);
+    ASSERT_TRUE(reader);
+  }
+  static HttpPageReader::Options WithProgressTimeout(const zu::Time& timeout) {
+    HttpPageReader::Options options;
+    options.progressTimeout = timeout;
+    return options;
   }
 
   zu_test::LogRecorder log;
@@ -236,7 +260,9 @@ TEST_F(PageReaderTest, LargeBodyArrivesIntact) {
 }
 
 TEST_F(PageReaderTest, SizeBoundGivesUpAnEndlessBody) {
-  reader->SetSizeLimit(64 * 1024);
+  HttpPageReader::Options options;
+  options.sizeLimit = 64 * 1024;
+  Use(options);
   ScriptedPeer peer([](PeerConnection& connection) {
     connection.ReadRequest();
     connection.Send("HTTP/1.1 200 OK\r\n\r\n");
@@ -254,7 +280,7 @@ TEST_F(PageReaderTest, SizeBoundGivesUpAnEndlessBody) {
 }
 
 TEST_F(PageReaderTest, SilentPeerIsGivenUpAndTheReaderServesTheNextRequest) {
-  reader->SetIdleTimeout(zu::Time::FromMilliSeconds(200));
+  Use(WithProgressTimeout(zu::Time::FromSeconds(1)));
   bool closedByReader = false;
   ScriptedPeer silent([&closedByReader](PeerConnection& connection) {
     connection.ReadRequest();
@@ -268,18 +294,16 @@ TEST_F(PageReaderTest, SilentPeerIsGivenUpAndTheReaderServesTheNextRequest) {
   EXPECT_EQ(1u, log.CountContaining("failed reading data of " + url.GetUrl()));
 
   // The next request starts clean and completes.
-  reader->SetIdleTimeout(zu::Time::FromSeconds(20));
   ScriptedPeer next([](PeerConnection& connection) {
     connection.ReadRequest();
-    connection.SendAndAwaitRead("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n");
-    connection.Send("ok!");
+    connection.Send(OkResponse("ok!"));
     connection.WaitForClientClose();
   });
   EXPECT_EQ("ok!", reader->GetHttpPage(next.Url("next"), HeaderMap()).body);
 }
 
 TEST_F(PageReaderTest, LateResponseOfAGivenUpRequestDoesNotCompleteTheNext) {
-  reader->SetIdleTimeout(zu::Time::FromMilliSeconds(200));
+  Use(WithProgressTimeout(zu::Time::FromSeconds(1)));
   Latch gaveUp;
   Latch lateSent;
   ScriptedPeer late([&](PeerConnection& connection) {
@@ -292,7 +316,6 @@ TEST_F(PageReaderTest, LateResponseOfAGivenUpRequestDoesNotCompleteTheNext) {
   EXPECT_TRUE(reader->GetHttpPage(lateUrl, HeaderMap()).IsEmpty());
   gaveUp.Set();
 
-  reader->SetIdleTimeout(zu::Time::FromSeconds(20));
   ScriptedPeer current([&](PeerConnection& connection) {
     connection.ReadRequest();
     lateSent.Wait();
@@ -371,15 +394,6 @@ TEST_F(PageReaderTest, ReaderWithoutServerFailsAtOnce) {
   const HttpUrl url("127.0.0.1", "x", http_test::UnusedPort());
   EXPECT_TRUE(reader->GetHttpPage(url, HeaderMap()).IsEmpty());
   EXPECT_EQ(1u, log.CountContaining("failed connecting " + url.GetUrl()));
-
-  // Started again, it serves requests.
-  EXPECT_TRUE(reader->StartServer());
-  ScriptedPeer peer([](PeerConnection& connection) {
-    connection.ReadRequest();
-    connection.Send(OkResponse("again"));
-    connection.WaitForClientClose();
-  });
-  EXPECT_EQ("again", reader->GetHttpPage(peer.Url("y"), HeaderMap()).body);
 }
 
 TEST_F(PageReaderTest, RequestWithLineBreaksIsNotSent) {
@@ -402,6 +416,148 @@ TEST_F(PageReaderTest, StoppedReaderIsReleased) {
   reader->StopServer();
   reader.reset();
   EXPECT_TRUE(weak.expired());
+}
+
+// One connection carries requests as long as the responses allow, whatever the case of the
+// headers that frame them; "Connection: close" and a response ended by the close end it.
+TEST_F(PageReaderTest, KeptConnectionCarriesTheNextRequests) {
+  HttpPageReader::Options options = KeepAlive();
+  options.keptConnectionIdle = zu::Time::Infinite();  // only the stop closes the last one
+  Use(options);
+  std::vector<std::string> requests;
+  bool closedAfterCloseHeader = false;
+  bool closedAtStop = false;
+  int served = 0;
+  ScriptedPeer peer(
+      [&](PeerConnection& connection) {
+        switch (served++) {
+          case 0:
+            requests.push_back(connection.ReadRequest());
+            connection.Send("HTTP/1.1 200 OK\r\ncontent-length: 8\r\n\r\nstations");
+            requests.push_back(connection.ReadRequest());
+            connection.Send(
+                "HTTP/1.1 200 OK\r\ntransfer-encoding: chunked\r\ncontent-encoding: gzip\r\n\r\n" +
+                Chunked({Gzip("shows")}));
+            requests.push_back(connection.ReadRequest());
+            connection.Send(OkResponse("details", "Connection: close\r\n"));
+            closedAfterCloseHeader = connection.WaitForClientClose();
+            break;
+          case 1:
+            requests.push_back(connection.ReadRequest());
+            connection.Send("HTTP/1.1 200 OK\r\n\r\nto the close");
+            connection.Close();
+            break;
+          default:
+            requests.push_back(connection.ReadRequest());
+            connection.Send(OkResponse("fresh"));
+            closedAtStop = connection.WaitForClientClose();
+        }
+      },
+      3);
+  EXPECT_EQ("stations", reader->GetHttpPage(peer.Url("1"), HeaderMap()).body);
+  EXPECT_EQ("shows", reader->GetHttpPage(peer.Url("2"), HeaderMap()).body);
+  EXPECT_EQ("details", reader->GetHttpPage(peer.Url("3"), HeaderMap()).body);
+  EXPECT_EQ("to the close", reader->GetHttpPage(peer.Url("4"), HeaderMap()).body);
+  EXPECT_EQ("fresh", reader->GetHttpPage(peer.Url("5"), HeaderMap()).body);
+  reader->StopServer();
+  peer.Join();
+
+  EXPECT_EQ(3, peer.Accepted());
+  ASSERT_EQ(5u, requests.size());
+  for (size_t i = 0; i < requests.size(); ++i) {
+    EXPECT_EQ(0u, requests[i].find("GET /" + std::to_string(i + 1) + " HTTP/1.1\r\n"));
+    EXPECT_EQ(std::string::npos, requests[i].find("Connection"));
+  }
+  EXPECT_TRUE(closedAfterCloseHeader);
+  EXPECT_TRUE(closedAtStop);
+  EXPECT_EQ(1u, log.CountContaining("Socket closed during reading from: "));
+  EXPECT_EQ(1u, log.Count());
+}
+
+// A kept connection that the peer closes between two requests, or once it has read the next
+// request, is replaced by a new one without a word above Info.
+TEST_F(PageReaderTest, KeptConnectionClosedByThePeerIsReplacedQuietly) {
+  Use(KeepAlive());
+  int served = 0;
+  ScriptedPeer peer(
+      [&](PeerConnection& connection) {
+        const int index = served++;
+        connection.ReadRequest();
+        connection.Send(OkResponse("body " + std::to_string(index)));
+        if (index == 0) {
+          connection.Close();
+        } else if (index == 1) {
+          connection.ReadRequest();
+          connection.Close();
+        } else {
+          connection.WaitForClientClose();
+        }
+      },
+      3);
+  EXPECT_EQ("body 0", reader->GetHttpPage(peer.Url("a"), HeaderMap()).body);
+  EXPECT_EQ("body 1", reader->GetHttpPage(peer.Url("b"), HeaderMap()).body);
+  EXPECT_EQ("body 2", reader->GetHttpPage(peer.Url("c"), HeaderMap()).body);
+  reader->StopServer();
+  peer.Join();
+  EXPECT_EQ(3, peer.Accepted());
+  EXPECT_EQ(0u, Alarms(log)) << (log.Count() ? log.Lines().front() : "");
+}
+
+TEST_F(PageReaderTest, KeptConnectionUnusedForItsBoundIsClosed) {
+  HttpPageReader::Options options = KeepAlive();
+  options.keptConnectionIdle = zu::Time::FromMilliSeconds(100);
+  Use(options);
+  bool closedByReader = false;
+  ScriptedPeer peer([&](PeerConnection& connection) {
+    connection.ReadRequest();
+    connection.Send(OkResponse("kept"));
+    closedByReader = connection.WaitForClientClose();
+  });
+  EXPECT_EQ("kept", reader->GetHttpPage(peer.Url("k"), HeaderMap()).body);
+  peer.Join();
+  EXPECT_TRUE(closedByReader);
+}
+
+// Readers on one server serve their requests side by side; a kept connection does not keep
+// its reader alive: the reader's release closes it.
+TEST_F(PageReaderTest, ReadersShareOneSocketServer) {
+  const zu::net::SocketServerPtr server = zu::net::factory::CreateSocketServer();
+  ASSERT_TRUE(server && server->Start(true));
+  auto twoRequests = [](const std::string& name) {
+    return [name](PeerConnection& connection) {
+      for (int i = 0; i < 2; ++i) {
+        connection.ReadRequest();
+        connection.Send(OkResponse(name + std::to_string(i)));
+      }
+      connection.WaitForClientClose();
+    };
+  };
+  ScriptedPeer firstPeer(twoRequests("first "));
+  ScriptedPeer secondPeer(twoRequests("second "));
+  zu::SharedPtr<HttpPageReader> first = HttpPageReader::Create(KeepAlive(), server);
+  zu::SharedPtr<HttpPageReader> second = HttpPageReader::Create(KeepAlive(), server);
+  std::vector<std::string> firstBodies;
+  std::thread other([&]() {
+    for (const char* path : {"1", "2"})
+      firstBodies.push_back(first->GetHttpPage(firstPeer.Url(path), HeaderMap()).body);
+  });
+  EXPECT_EQ("second 0", second->GetHttpPage(secondPeer.Url("1"), HeaderMap()).body);
+  EXPECT_EQ("second 1", second->GetHttpPage(secondPeer.Url("2"), HeaderMap()).body);
+  other.join();
+  EXPECT_EQ((std::vector<std::string>{"first 0", "first 1"}), firstBodies);
+
+  const zu::WeakPtr<HttpPageReader> weakFirst = first;
+  const zu::WeakPtr<HttpPageReader> weakSecond = second;
+  first.reset();
+  second.reset();
+  firstPeer.Join();
+  secondPeer.Join();
+  EXPECT_EQ(1, firstPeer.Accepted());
+  EXPECT_EQ(1, secondPeer.Accepted());
+  EXPECT_TRUE(weakFirst.expired());
+  EXPECT_TRUE(weakSecond.expired());
+  server->Stop(true);
+  EXPECT_EQ(0u, log.Count());
 }
 
 }  // namespace

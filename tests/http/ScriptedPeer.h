@@ -154,13 +154,15 @@ class PeerConnection {
   int descriptor_;
 };
 
-// A loopback server on 127.0.0.1 (port chosen by the system) that accepts one connection
-// and runs script on it, on a thread of its own. The request read by the script is kept.
+// A loopback server on 127.0.0.1 (port chosen by the system) that accepts connections one
+// after the other (one unless told otherwise) and runs script on each, on a thread of its
+// own.
 class ScriptedPeer {
  public:
   typedef std::function<void(PeerConnection&)> Script;
 
-  explicit ScriptedPeer(Script script) : script_(std::move(script)) {
+  explicit ScriptedPeer(Script script, int connections = 1)
+      : script_(std::move(script)), connections_(connections) {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -192,26 +194,29 @@ class ScriptedPeer {
     if (thread_.joinable())
       thread_.join();
   }
-  // Whether a connection was accepted (valid after Join).
-  bool Accepted() const { return accepted_; }
+  // How many connections were accepted (valid after Join).
+  int Accepted() const { return accepted_; }
 
  private:
   void Serve() {
-    pollfd entry{listener_, POLLIN, 0};
-    if (::poll(&entry, 1, static_cast<int>(kBound.count() * 1000)) <= 0)
-      return;
-    const int descriptor = ::accept(listener_, nullptr, nullptr);
-    if (descriptor < 0)
-      return;
-    accepted_ = true;
-    PeerConnection connection(descriptor);
-    script_(connection);
+    while (accepted_ < connections_) {
+      pollfd entry{listener_, POLLIN, 0};
+      if (::poll(&entry, 1, static_cast<int>(kBound.count() * 1000)) <= 0)
+        return;
+      const int descriptor = ::accept(listener_, nullptr, nullptr);
+      if (descriptor < 0)
+        return;
+      ++accepted_;
+      PeerConnection connection(descriptor);
+      script_(connection);
+    }
   }
 
   Script script_;
+  const int connections_;
   int listener_ = -1;
   unsigned short port_ = 0;
-  bool accepted_ = false;
+  int accepted_ = 0;
   std::thread thread_;
 };
 
