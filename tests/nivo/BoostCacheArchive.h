@@ -33,27 +33,6 @@
 static_assert(boost::serialization::version<boost::posix_time::time_duration>::value == 0,
               "include BoostCacheArchive.h before anything that includes time_serialize.hpp");
 
-namespace zu {
-namespace testing {
-
-// A channel as builds before the radio flag stored it (class version 0).
-struct ChannelWithoutRadioFlag {
-  nivo::Channel channel;
-
-  template <class Archive>
-  void serialize(Archive& archive, const unsigned int /*version*/) {
-    archive& channel.name;
-    archive& channel.uid;
-    archive& channel.number;
-    archive& channel.logoUri;
-    archive& channel.streamUrl;
-    archive& channel.groups;
-  }
-};
-
-}  // namespace testing
-}  // namespace zu
-
 namespace boost {
 namespace serialization {
 
@@ -103,10 +82,19 @@ void serialize(Archive& archive, zu::nivo::TVShow& show, const unsigned int vers
 }  // namespace boost
 
 BOOST_CLASS_VERSION(zu::nivo::Channel, 1)
-BOOST_CLASS_VERSION(zu::testing::ChannelWithoutRadioFlag, 0)
 
 namespace zu {
 namespace testing {
+
+// A channel as builds before the radio flag stored it (class version 0).
+struct ChannelWithoutRadioFlag {
+  nivo::Channel channel;
+
+  template <class Archive>
+  void serialize(Archive& archive, const unsigned int /*version*/) {
+    boost::serialization::serialize(archive, channel, 0);
+  }
+};
 
 // What boost's text archive writes for root under the header of archive version 13, taken
 // before the archive's destructor appends a line end: the form of the add-on's cache files.
