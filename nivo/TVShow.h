@@ -10,8 +10,8 @@
 namespace zu {
 namespace nivo {
 
-// One show of a channel's guide. The member order is the order of the guide cache layout
-//; do not reorder. Times are the provider's wall-clock time without a time zone.
+// One show of a channel's guide. The member order is the order of the guide cache layout;
+// do not reorder. Times are the provider's wall-clock time without a time zone.
 class TVShow {
  public:
   // The provider's event id; the host's unique broadcast id.

@@ -10,10 +10,10 @@ namespace zu {
 namespace nivo {
 namespace imp {
 
-// Writes the cache texts: the layout of boost's text archives (archive version 13), which
-// earlier builds wrote through boost and other builds may read that way. A guide request
-// rewrites its channel's cache every time, so this is on the path of every guide request. The
-// layout written:
+// Writes the cache texts in the layout of boost's text archives of archive version 13, byte
+// for byte what earlier builds wrote through boost, so that every build reads them. A guide
+// request rewrites its channel's cache every time, so this is on the path of every guide
+// request. The layout written:
 // - tokens separated by one space, none before the first and none after the last;
 // - numbers and flags in decimal ("0"/"1"), strings as length, one space, the bytes;
 // - before the first object of each class type, its tracking level ("0") and class version;
