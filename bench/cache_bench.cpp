@@ -1,8 +1,8 @@
 // The guide cache archive: writing and reading 10,000 shows through the add-on's cache code
 // against plain boost text archives of the same show list.
 
-#include <boost/archive/text_iarchive.hpp>
-#include <boost/archive/text_oarchive.hpp>
+#include "tests/nivo/BoostCacheArchive.h"
+
 #include <boost/date_time/posix_time/posix_time.hpp>
 
 #include <locale>

@@ -15,7 +15,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include <boost/archive/text_iarchive.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
 
 #include <filesystem>
@@ -26,6 +25,7 @@
 #include "host/StandInHost.h"
 #include "nivo/CacheArchive.h"
 #include "nivo/TVShow.h"
+#include "tests/nivo/BoostCacheArchive.h"
 
 namespace {
 

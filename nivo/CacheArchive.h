@@ -17,11 +17,12 @@ class CacheArchiveError : public std::runtime_error {
   explicit CacheArchiveError(const std::string& message) : std::runtime_error(message) {}
 };
 
-// The cache texts are boost serialization text archives with the header of archive version 13
-// ("22 serialization::archive 13", then the root object). The text ends with the last token.
-// Writing never fails. Reading either returns the whole root object or throws
-// CacheArchiveError; it allocates no more than a small multiple of the text's size, whatever
-// lengths and counts the text claims.
+// The cache texts have the layout of boost serialization text archives of archive version 13
+// ("22 serialization::archive 13", then the root object), which every cache file written so
+// far has. The text ends with the last token. Writing never fails. Reading takes the form
+// written (and channel tables of the older layout without the radio flag) and either returns
+// the whole root object or throws CacheArchiveError; it allocates no more than a small
+// multiple of the text's size, whatever lengths and counts the text claims.
 
 // The channel cache ("channels.zug", "tv.zug"): the whole table.
 std::string WriteChannelsArchive(const Channels& channels);

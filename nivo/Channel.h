@@ -2,15 +2,8 @@
 
 #include <map>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <utility>
-
-// set.hpp of boost 1.74 uses library_version_type without including it.
-#include <boost/serialization/library_version_type.hpp>
-#include <boost/serialization/set.hpp>
-#include <boost/serialization/string.hpp>
-#include <boost/serialization/version.hpp>
 
 namespace zu {
 namespace nivo {
@@ -31,7 +24,7 @@ class Channel {
   std::string streamUrl;
   // Names of the groups the channel belongs to.
   std::set<std::string> groups;
-  // true for radio channels. Stored from class version 1 on.
+  // true for radio channels. Stored from the channel's class version 1 on.
   bool isRadio = false;
 
   bool operator==(const Channel& other) const {
@@ -40,24 +33,6 @@ class Channel {
            isRadio == other.isRadio;
   }
   bool operator!=(const Channel& other) const { return !(*this == other); }
-
-  // Archives of class version 0 have no radio flag; it stays false. A version newer than
-  // this code knows is refused rather than misread.
-  template <class Archive>
-  void serialize(Archive& archive, const unsigned int version) {
-    if (version > 1) {
-      throw std::runtime_error("unsupported class version " + std::to_string(version) +
-                               " of a channel");
-    }
-    archive& name;
-    archive& uid;
-    archive& number;
-    archive& logoUri;
-    archive& streamUrl;
-    archive& groups;
-    if (version >= 1)
-      archive& isRadio;
-  }
 };
 
 // The channel table: unique id -> channel, iterated in ascending id order.
@@ -70,5 +45,3 @@ using ChannelGroups = std::set<std::pair<std::string, bool>>;
 
 }  // namespace nivo
 }  // namespace zu
-
-BOOST_CLASS_VERSION(zu::nivo::Channel, 1)

@@ -1,19 +1,11 @@
 #pragma once
 
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <boost/date_time/posix_time/posix_time_types.hpp>
-#include <boost/date_time/posix_time/time_serialize.hpp>
-// set.hpp of boost 1.74 uses library_version_type without including it.
-#include <boost/serialization/library_version_type.hpp>
-#include <boost/serialization/set.hpp>
-#include <boost/serialization/string.hpp>
-#include <boost/serialization/utility.hpp>
-#include <boost/serialization/vector.hpp>
+#include <boost/date_time/posix_time/posix_time.hpp>
 
 namespace zu {
 namespace nivo {
@@ -57,31 +49,6 @@ class TVShow {
 
   bool operator==(const TVShow& other) const;
   bool operator!=(const TVShow& other) const { return !(*this == other); }
-
-  // Every member in declaration order; class version 0, a newer one is refused.
-  template <class Archive>
-  void serialize(Archive& archive, const unsigned int version) {
-    if (version > 0) {
-      throw std::runtime_error("unsupported class version " + std::to_string(version) +
-                               " of a show");
-    }
-    archive& id;
-    archive& title;
-    archive& subTitle;
-    archive& reserved1;
-    archive& genres;
-    archive& genreText;
-    archive& country;
-    archive& year;
-    archive& description;
-    archive& reserved2;
-    archive& duration;
-    archive& image;
-    archive& persons;
-    archive& start;
-    archive& end;
-    archive& detailsRead;
-  }
 };
 
 // A channel's shows in the order they were collected.

@@ -3,19 +3,11 @@
 #include <charconv>
 #include <cstdint>
 
-#include <boost/serialization/version.hpp>
-
 namespace zu {
 namespace nivo {
 namespace imp {
 
 namespace {
-
-// Class versions as boost writes them for these types.
-template <class T>
-unsigned int VersionOf() {
-  return boost::serialization::version<T>::value;
-}
 
 // A guess of the text per record, so that the text rarely grows while it is written.
 const std::size_t kBytesPerShow = 160;
@@ -30,7 +22,7 @@ std::string CacheTextWriter::Write(const Channels& channels) {
   text.reserve(64 + channels.size() * kBytesPerChannel);
   CacheTextWriter writer(text);
   writer.Header();
-  writer.Collection(writer.rootWritten_, channels.size(), VersionOf<Channels::value_type>());
+  writer.Collection(writer.rootWritten_, channels.size());
   for (const auto& entry : channels)
     writer.ChannelEntry(entry.first, entry.second);
   return text;
@@ -41,7 +33,7 @@ std::string CacheTextWriter::Write(const TVShows& shows) {
   text.reserve(64 + shows.size() * kBytesPerShow);
   CacheTextWriter writer(text);
   writer.Header();
-  writer.Collection(writer.rootWritten_, shows.size(), VersionOf<TVShow>());
+  writer.Collection(writer.rootWritten_, shows.size());
   for (const TVShow& show : shows)
     writer.Show(show);
   return text;
@@ -85,21 +77,21 @@ void CacheTextWriter::ClassInfo(bool& written, unsigned int version) {
   Number(version);
 }
 
-void CacheTextWriter::Collection(bool& classWritten, std::size_t count, unsigned int itemVersion) {
-  ClassInfo(classWritten, 0);
+void CacheTextWriter::Collection(bool& classWritten, std::size_t count) {
+  ClassInfo(classWritten, kClassVersion);
   Number(count);
-  Number(itemVersion);
+  Number(kClassVersion);
 }
 
 void CacheTextWriter::Strings(const std::set<std::string>& strings) {
-  Collection(stringSetWritten_, strings.size(), VersionOf<std::string>());
+  Collection(stringSetWritten_, strings.size());
   for (const std::string& text : strings)
     Text(text);
 }
 
 void CacheTextWriter::Time(const boost::posix_time::ptime& time) {
-  ClassInfo(timeWritten_, VersionOf<boost::posix_time::ptime>());
-  ClassInfo(dateWritten_, VersionOf<boost::gregorian::date>());
+  ClassInfo(timeWritten_, kClassVersion);
+  ClassInfo(dateWritten_, kClassVersion);
   const boost::gregorian::date date = time.date();
   if (date.is_special()) {
     Text(date.is_not_a_date()     ? "not-a-date-time"
@@ -123,7 +115,7 @@ void CacheTextWriter::Time(const boost::posix_time::ptime& time) {
   if (time.is_special())
     return;
   const boost::posix_time::time_duration timeOfDay = time.time_of_day();
-  ClassInfo(timeOfDayWritten_, VersionOf<boost::posix_time::time_duration>());
+  ClassInfo(timeOfDayWritten_, kClassVersion);
   Flag(false);  // not special: a time of day never is
   SignedNumber(timeOfDay.hours());
   SignedNumber(timeOfDay.minutes());
@@ -132,7 +124,7 @@ void CacheTextWriter::Time(const boost::posix_time::ptime& time) {
 }
 
 void CacheTextWriter::Show(const TVShow& show) {
-  ClassInfo(elementWritten_, VersionOf<TVShow>());
+  ClassInfo(elementWritten_, kClassVersion);
   Number(show.id);
   Text(show.title);
   Text(show.subTitle);
@@ -145,10 +137,9 @@ void CacheTextWriter::Show(const TVShow& show) {
   Text(show.reserved2);
   Number(show.duration);
   Text(show.image);
-  Collection(personsWritten_, show.persons.size(),
-             VersionOf<std::pair<std::string, std::string>>());
+  Collection(personsWritten_, show.persons.size());
   for (const auto& person : show.persons) {
-    ClassInfo(personWritten_, VersionOf<std::pair<std::string, std::string>>());
+    ClassInfo(personWritten_, kClassVersion);
     Text(person.first);
     Text(person.second);
   }
@@ -158,9 +149,9 @@ void CacheTextWriter::Show(const TVShow& show) {
 }
 
 void CacheTextWriter::ChannelEntry(unsigned int key, const Channel& channel) {
-  ClassInfo(elementWritten_, VersionOf<Channels::value_type>());
+  ClassInfo(elementWritten_, kClassVersion);
   Number(key);
-  ClassInfo(channelWritten_, VersionOf<Channel>());
+  ClassInfo(channelWritten_, kChannelVersion);
   Text(channel.name);
   Number(channel.uid);
   Number(channel.number);

@@ -4,20 +4,16 @@
 
 #include "nivo/Channel.h"
 #include "nivo/TVShow.h"
+#include "nivo/imp/CacheLayout.h"
 
 namespace zu {
 namespace nivo {
 namespace imp {
 
-// The head of every cache archive: its signature and the archive version the stored layout
-// carries, whatever the boost library writes by default.
-constexpr char kArchiveSignature[] = "serialization::archive";
-constexpr unsigned int kArchiveVersion = 13;
-
-// Writes the cache texts directly: byte for byte what boost's text_oarchive writes for the
-// same root object after the header of archive version 13, without its stream and type
-// registry machinery (a guide request rewrites its channel's cache every time, so this is on
-// the path of every guide request). The layout written:
+// Writes the cache texts in the layout of boost's text archives of archive version 13, byte
+// for byte what earlier builds wrote through boost, so that every build reads them. A guide
+// request rewrites its channel's cache every time, so this is on the path of every guide
+// request. The layout written:
 // - tokens separated by one space, none before the first and none after the last;
 // - numbers and flags in decimal ("0"/"1"), strings as length, one space, the bytes;
 // - before the first object of each class type, its tracking level ("0") and class version;
@@ -25,8 +21,8 @@ constexpr unsigned int kArchiveVersion = 13;
 // - a date as its ISO text ("20160131", "not-a-date-time", "+infinity", "-infinity"), a time
 //   as its date and, unless special, its time of day: "0" (not special), hours, minutes,
 //   seconds, fractional seconds.
-// Callers check against boost's writer in the tests; a change of any serialize() of the
-// records needs the same change here.
+// A change of the layout needs the same change in CacheTextReader and a new class version in
+// CacheLayout.h.
 class CacheTextWriter {
  public:
   static std::string Write(const Channels& channels);
@@ -42,7 +38,8 @@ class CacheTextWriter {
   void Text(const std::string& text);
   // Tracking level and version before the first object of a class type.
   void ClassInfo(bool& written, unsigned int version);
-  void Collection(bool& classWritten, std::size_t count, unsigned int itemVersion);
+  // Class info, count and item version of a collection.
+  void Collection(bool& classWritten, std::size_t count);
   void Strings(const std::set<std::string>& strings);
   void Time(const boost::posix_time::ptime& time);
   void Show(const TVShow& show);
