@@ -154,19 +154,21 @@ bool FloorReadGuideCaches(const std::vector<std::string>& files) {
 }
 
 void ChannelLoad(benchmark::State& state, bool withGuideCache) {
-  zu_bench::BenchProvider provider(kStations, kRadio);
-  if (!provider.Ok()) {
-    state.SkipWithError(provider.Error().c_str());
+  zu_bench::TempDir work;
+  std::string error;
+  const auto provider = zu_bench::StartProvider(kStations, kRadio, error);
+  if (!provider || !zu_bench::LayPackage(work / "pvr.nivotv", *provider, error)) {
+    state.SkipWithError(error.c_str());
     return;
   }
   zu::host::HostOptions options;
-  options.addonFolder = provider.PackagePath();
-  options.userPath = provider.WorkPath() + "/user";
+  options.addonFolder = work / "pvr.nivotv";
+  options.userPath = work / "user";
   options.hostBase = ZU_HOST_BASE_DIR;
-  options.logPath = provider.WorkPath() + "/host.log";
+  options.logPath = work / "host.log";
   options.echoToStandardError = false;
   zu_bench::CurlClient curl;
-  const std::string base = provider.BaseUrl();
+  const std::string base = provider->BaseUrl() + "/";
 
   std::string failure;
   // A first start writes the channel cache that every measured start then reads, as every
@@ -186,7 +188,7 @@ void ChannelLoad(benchmark::State& state, bool withGuideCache) {
   }
   std::vector<std::string> guideFiles;
   if (withGuideCache) {
-    for (const zu::provider::Station& station : provider.Provider().GetCatalogue().Stations()) {
+    for (const zu::provider::Station& station : provider->GetCatalogue().Stations()) {
       guideFiles.push_back(options.userPath + "/epg/channel_" + std::to_string(station.uid) +
                            ".zug");
       if (!zu_bench::WriteWholeFile(guideFiles.back(),

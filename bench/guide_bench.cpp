@@ -129,14 +129,13 @@ class GuideSetup {
  public:
   // The user path on a memory file system where there is one: the host's file writes on the
   // disk of a shared machine would measure the disk (see host_file_writes_ms_per_channel).
-  GuideSetup() : provider(kChannels, 0, std::getenv("ZU_BENCH_DISK") ? "" : "/dev/shm") {
-    if (!provider.Ok()) {
-      error = provider.Error();
+  GuideSetup() : work(std::getenv("ZU_BENCH_DISK") ? "" : "/dev/shm") {
+    provider = zu_bench::StartProvider(kChannels, 0, error);
+    if (!provider || !zu_bench::LayPackage(work / "pvr.nivotv", *provider, error))
       return;
-    }
     core.reset(new ClientCore());
     core->epgUpdateWait = zu::Time::FromSeconds(3600);
-    core->Init(host, provider.WorkPath() + "/user", provider.PackagePath());
+    core->Init(host, work / "user", work / "pvr.nivotv");
     core->EnsureChannelsLoaded();
     for (const auto& entry : core->channels) {
       if (!entry.second.isRadio)
@@ -146,7 +145,7 @@ class GuideSetup {
       error = "the channel load missed channels";
       return;
     }
-    base = provider.BaseUrl();
+    base = provider->BaseUrl() + "/";
     // The first pass downloads the channel logos, which no measured pass repeats.
     Pass();
     DropCache();
@@ -170,8 +169,7 @@ class GuideSetup {
   void DropCache() {
     core->epg.clear();
     std::error_code ignored;
-    for (const auto& file :
-         std::filesystem::directory_iterator(provider.WorkPath() + "/user/epg", ignored))
+    for (const auto& file : std::filesystem::directory_iterator(work / "user/epg", ignored))
       std::filesystem::remove(file.path(), ignored);
   }
   // The same requests, fetched with libcurl and parsed.
@@ -193,7 +191,8 @@ class GuideSetup {
     return shows > 0;
   }
 
-  zu_bench::BenchProvider provider;
+  zu_bench::TempDir work;
+  std::unique_ptr<zu::provider::SampleProvider> provider;
   BenchHost host;
   std::unique_ptr<ClientCore> core;
   std::vector<unsigned int> uids;
@@ -258,7 +257,7 @@ void GuideWarm(benchmark::State& state) {
   }
   // Whatever ran before, the cache holds the whole window.
   setup.Pass();
-  const size_t requests = setup.provider.Provider().RequestCount(zu::provider::Endpoint::kShowList);
+  const size_t requests = setup.provider->RequestCount(zu::provider::Endpoint::kShowList);
   std::vector<double> samples;
   std::vector<double> writes;
   const int count = zu_bench::Count(30, 3);
@@ -274,7 +273,7 @@ void GuideWarm(benchmark::State& state) {
       }
     }
   }
-  if (setup.provider.Provider().RequestCount(zu::provider::Endpoint::kShowList) != requests) {
+  if (setup.provider->RequestCount(zu::provider::Endpoint::kShowList) != requests) {
     state.SkipWithError("a warm pass sent requests");
     return;
   }

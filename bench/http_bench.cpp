@@ -1,23 +1,20 @@
-// Page requests: GetHttpPage against libcurl for the same documents from a local cpp-httplib
-// server, a fresh connection per request on both sides: 1 KiB plain with a length, 100 KiB of
-// JSON sent gzip-compressed with a length, and 1 MiB chunked. libcurl receives into one buffer
-// it keeps and hands each body out as a string of its own, as GetHttpPage does. Also the
-// slowest request of the run: a request that waited for a pass of the socket server's poll
-// would take 300 ms.
+// Page requests: GetHttpPage against libcurl for the same documents from a local scripted
+// peer that answers from prepared bytes, a fresh connection per request on both sides: 1 KiB
+// plain with a length, 100 KiB of JSON sent gzip-compressed with a length, and 1 MiB chunked.
+// libcurl receives into one buffer it keeps and hands each body out as a string of its own, as
+// GetHttpPage does. Also the slowest request of the run: a request that waited for a pass of
+// the socket server's poll would take 300 ms.
 
-#include <httplib.h>
-#include <zlib.h>
-
-#include <algorithm>
 #include <cstdio>
-#include <memory>
+#include <map>
 #include <string>
-#include <thread>
 
 #include "bench/BenchSupport.h"
 #include "nivo/HttpFrame.h"
 #include "nivo/HttpPageReader.h"
 #include "nivo/HttpUrl.h"
+#include "provider/Codec.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace {
 
@@ -25,26 +22,13 @@ using zu::nivo::HeaderMap;
 using zu::nivo::HttpFrame;
 using zu::nivo::HttpPageReader;
 using zu::nivo::HttpUrl;
+using zu_test::PeerConnection;
+using zu_test::PeerRequest;
+using zu_test::PeerResponse;
+using zu_test::ScriptedPeer;
 
-const size_t kChunkBytes = 8 * 1024;
 // The longest a socket server poll pass lasts: a request waiting for one would show it.
 const double kPollPassMillis = 300;
-
-std::string Gzip(const std::string& data) {
-  z_stream stream{};
-  if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
-      Z_OK)
-    return std::string();
-  std::string out(deflateBound(&stream, data.size()), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  stream.avail_out = static_cast<uInt>(out.size());
-  deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return out;
-}
 
 // Text like a guide document: repetitive, as JSON is, but not trivially so.
 std::string GuideLikeText(size_t size) {
@@ -60,69 +44,53 @@ std::string GuideLikeText(size_t size) {
   return text;
 }
 
-class LocalServer {
- public:
-  LocalServer() {
-    small_.assign(1024, 'x');
-    for (size_t i = 0; i < small_.size(); ++i)
-      small_[i] = static_cast<char>('a' + i % 26);
-    json_ = GuideLikeText(100 * 1024);
-    jsonGzip_ = Gzip(json_);
-    large_.resize(1024 * 1024);
-    for (size_t i = 0; i < large_.size(); ++i)
-      large_[i] = static_cast<char>(' ' + (i * 31 + i / 1000) % 95);
-
-    server_.Get("/1k", [this](const httplib::Request&, httplib::Response& response) {
-      response.set_content(small_, "application/octet-stream");
-    });
-    // Compressed here, once: the server's own compression would cost every request.
-    server_.Get("/100k.gz", [this](const httplib::Request&, httplib::Response& response) {
-      response.set_header("Content-Encoding", "gzip");
-      response.set_content(jsonGzip_, "application/octet-stream");
-    });
-    server_.Get("/1m.chunked", [this](const httplib::Request&, httplib::Response& response) {
-      response.set_chunked_content_provider(
-          "application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
-            if (offset >= large_.size()) {
-              sink.done();
-              return true;
-            }
-            return sink.write(large_.data() + offset,
-                              std::min(kChunkBytes, large_.size() - offset));
-          });
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    if (port_ > 0)
-      thread_ = std::thread([this]() { server_.listen_after_bind(); });
-    while (port_ > 0 && !server_.is_running())
-      std::this_thread::yield();
-  }
-  ~LocalServer() {
-    server_.stop();
-    if (thread_.joinable())
-      thread_.join();
-  }
-
-  int Port() const { return port_; }
-  const std::string& Expected(const std::string& path) const {
-    return path == "1k" ? small_ : path == "100k.gz" ? json_ : large_;
-  }
-  size_t WireSize(const std::string& path) const {
-    return path == "100k.gz" ? jsonGzip_.size() : Expected(path).size();
-  }
-
- private:
-  httplib::Server server_;
-  std::string small_;
-  std::string json_;
-  std::string jsonGzip_;
-  std::string large_;
-  int port_ = -1;
-  std::thread thread_;
+// A document: the body a request must return and the response's bytes on the wire.
+struct Page {
+  std::string body;
+  std::string wire;
 };
 
-LocalServer& Server() {
-  static LocalServer server;
+std::map<std::string, Page> MakePages() {
+  std::string small(1024, 'x');
+  for (size_t i = 0; i < small.size(); ++i)
+    small[i] = static_cast<char>('a' + i % 26);
+  const std::string json = GuideLikeText(100 * 1024);
+  std::string large(1024 * 1024, ' ');
+  for (size_t i = 0; i < large.size(); ++i)
+    large[i] = static_cast<char>(' ' + (i * 31 + i / 1000) % 95);
+
+  PeerResponse gzip(200, zu::provider::Codec::Gzip(json));
+  gzip.headers = "Content-Encoding: gzip\r\n";
+  PeerResponse chunked(200, large);
+  chunked.framing = PeerResponse::Framing::kChunked;
+  return {{"/1k", {small, PeerResponse(200, small).Wire()}},
+          {"/100k.gz", {json, gzip.Wire()}},
+          {"/1m.chunked", {large, chunked.Wire()}}};
+}
+
+// The three documents, prepared once, served to every connection.
+class PreparedPages {
+ public:
+  PreparedPages()
+      : pages_(MakePages()),
+        peer_([this](PeerConnection& connection) { Answer(connection); }, ScriptedPeer::kEvery) {}
+
+  int Port() const { return peer_.Port(); }
+  const Page& Get(const std::string& path) const { return pages_.at("/" + path); }
+
+ private:
+  void Answer(PeerConnection& connection) {
+    const auto page = pages_.find(PeerRequest::Parse(connection.ReadRequest()).target);
+    if (page != pages_.end())
+      connection.Send(page->second.wire);
+  }
+
+  const std::map<std::string, Page> pages_;
+  ScriptedPeer peer_;
+};
+
+PreparedPages& Server() {
+  static PreparedPages server;
   return server;
 }
 
@@ -131,7 +99,7 @@ std::vector<double> slowestFloor;
 
 void PageRequests(benchmark::State& state, const std::string& path, const std::string& title,
                   int pairs, double limit) {
-  LocalServer& server = Server();
+  PreparedPages& server = Server();
   const zu::SharedPtr<HttpPageReader> reader = HttpPageReader::Create();
   zu_bench::CurlClient curl;
   if (server.Port() <= 0 || !reader) {
@@ -140,7 +108,8 @@ void PageRequests(benchmark::State& state, const std::string& path, const std::s
   }
   const HttpUrl url("127.0.0.1", path, static_cast<uint16_t>(server.Port()));
   const std::string curlUrl = "http://127.0.0.1:" + std::to_string(server.Port()) + "/" + path;
-  const std::string& expected = server.Expected(path);
+  const Page& page = server.Get(path);
+  const std::string& expected = page.body;
   zu_bench::Pairs pairsRun;
   for (auto _ : state) {
     const bool ok = pairsRun.Run(
@@ -164,7 +133,7 @@ void PageRequests(benchmark::State& state, const std::string& path, const std::s
   slowestOurs.push_back(zu_bench::Max(pairsRun.Ours()));
   slowestFloor.push_back(zu_bench::Max(pairsRun.Floor()));
   state.counters["ours_max_us"] = zu_bench::Max(pairsRun.Ours());
-  state.counters["wire_bytes"] = static_cast<double>(server.WireSize(path));
+  state.counters["wire_bytes"] = static_cast<double>(page.wire.size());
   zu_bench::Row row;
   row.benchmark = "Page request, " + title;
   row.unit = "us/request";

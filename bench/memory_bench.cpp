@@ -88,21 +88,23 @@ double PeakResidentMiB(const std::vector<std::string>& arguments, const std::str
 }
 
 void PeakMemory(benchmark::State& state) {
-  zu_bench::BenchProvider provider(kStations, kRadio);
-  if (!provider.Ok()) {
-    state.SkipWithError(provider.Error().c_str());
+  zu_bench::TempDir dir;
+  const std::string work = dir.Path();
+  const std::string package = dir / "pvr.nivotv";
+  std::string error;
+  const auto provider = zu_bench::StartProvider(kStations, kRadio, error);
+  if (!provider || !zu_bench::LayPackage(package, *provider, error)) {
+    state.SkipWithError(error.c_str());
     return;
   }
-  const std::string work = provider.WorkPath();
   double session = -1;
   double idle = -1;
   for (auto _ : state) {
-    idle = PeakResidentMiB(
-        {"status", "--addon", provider.PackagePath(), "--user", work + "/idle-user"}, work,
-        "status");
+    idle = PeakResidentMiB({"status", "--addon", package, "--user", work + "/idle-user"}, work,
+                           "status");
     session = PeakResidentMiB(
-        {"session", "--addon", provider.PackagePath(), "--user", work + "/session-user", "--days",
-         kDays, "--from", kFrom, "--duration", "0", "--guide-channels", kGuideChannels},
+        {"session", "--addon", package, "--user", work + "/session-user", "--days", kDays, "--from",
+         kFrom, "--duration", "0", "--guide-channels", kGuideChannels},
         work, "session");
   }
   if (session < 0 || idle < 0) {

@@ -31,14 +31,15 @@ const StandInAddonCB* Host(void* handle, const char* function) {
 }
 
 // An open file. The stream is opened for reading and writing when the file was opened for
-// writing; C requires a flush or seek between a write and a following read (and vice versa),
-// so the last direction is remembered.
+// writing, and then unbuffered, so that a write reports what reached the file (a buffered one
+// would fail only at close, where the interface has no result); C requires a flush or seek
+// between a write and a following read (and vice versa), so the last direction is remembered.
 struct HostFile {
   FILE* stream = nullptr;
   enum class Last { None, Read, Write } last = Last::None;
 };
 
-HostFile* OpenHostFile(const char* path, int flags, const char* mode) {
+HostFile* OpenHostFile(const char* path, int flags, const char* mode, bool unbuffered) {
   if (path == nullptr || *path == '\0')
     return nullptr;
   int fd = open(path, flags | O_CLOEXEC, 0644);
@@ -54,6 +55,8 @@ HostFile* OpenHostFile(const char* path, int flags, const char* mode) {
     close(fd);
     return nullptr;
   }
+  if (unbuffered)
+    setvbuf(stream, nullptr, _IONBF, 0);
   HostFile* file = new HostFile;
   file->stream = stream;
   return file;
@@ -167,13 +170,13 @@ ZU_HOST_EXPORT char* XBMC_get_dvd_menu_language(void*, void*) {
 
 // Opens an existing file for reading; the caching flags mean nothing here.
 ZU_HOST_EXPORT void* XBMC_open_file(void*, void*, const char* path, unsigned int) {
-  return OpenHostFile(path, O_RDONLY, "rb");
+  return OpenHostFile(path, O_RDONLY, "rb", false);
 }
 
 // Opens a file for reading and writing at its start, creating it when missing; overwrite
 // empties an existing file first.
 ZU_HOST_EXPORT void* XBMC_open_file_for_write(void*, void*, const char* path, bool overwrite) {
-  return OpenHostFile(path, O_RDWR | O_CREAT | (overwrite ? O_TRUNC : 0), "r+b");
+  return OpenHostFile(path, O_RDWR | O_CREAT | (overwrite ? O_TRUNC : 0), "r+b", true);
 }
 
 // The number of bytes read (0 at the end of the file), -1 on failure.
@@ -228,13 +231,15 @@ ZU_HOST_EXPORT bool XBMC_read_file_string(void*, void*, void* file, char* line, 
   return c != EOF || length > 0;
 }
 
-// The number of bytes written, -1 when nothing could be written.
+// The number of bytes that reached the file, -1 when none did.
 ZU_HOST_EXPORT ssize_t XBMC_write_file(void*, void*, void* file, const void* data, size_t size) {
   HostFile* hostFile = static_cast<HostFile*>(file);
   if (hostFile == nullptr || (data == nullptr && size > 0))
     return -1;
   TurnTo(hostFile, HostFile::Last::Write);
   size_t done = fwrite(data, 1, size, hostFile->stream);
+  if (ferror(hostFile->stream))
+    clearerr(hostFile->stream);
   if (done == 0 && size > 0)
     return -1;
   return static_cast<ssize_t>(done);
@@ -274,7 +279,7 @@ ZU_HOST_EXPORT int64_t XBMC_get_file_position(void*, void*, void* file) {
   return hostFile != nullptr ? ftello(hostFile->stream) : -1;
 }
 
-// The length in bytes, including what is still buffered for writing; -1 on failure.
+// The length in bytes; -1 on failure.
 ZU_HOST_EXPORT int64_t XBMC_get_file_length(void*, void*, void* file) {
   HostFile* hostFile = static_cast<HostFile*>(file);
   if (hostFile == nullptr)

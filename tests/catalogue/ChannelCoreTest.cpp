@@ -11,23 +11,24 @@
 #include <string>
 #include <vector>
 
-#include "CannedServer.h"
+#include "addon/ClosedProvider.h"
 #include "addon/FakeHost.h"
 #include "addon/NivoTVClient.h"
 #include "base/TempDir.h"
 #include "multi_threading/ScopedLock.h"
 #include "nivo/CacheArchive.h"
 #include "nivo/ClientCore.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace {
 
-using catalogue_test::CannedServer;
 using zu::nivo::Channel;
 using zu::nivo::Channels;
 using zu::nivo::ClientCore;
 using zu::nivo::Host;
 using zu_test::FakeClient;
 using zu_test::FakeHost;
+using zu_test::ScriptedPeer;
 using zu_test::TempDir;
 
 Channel MakeChannel(unsigned int uid, const std::string& name, const std::string& logoUri,
@@ -62,7 +63,7 @@ class ChannelCoreTest : public ::testing::Test {
     return count;
   }
 
-  CannedServer server;
+  ScriptedPeer server;
   TempDir dir;
   FakeHost host;
   FakeClient client{host};
@@ -181,9 +182,7 @@ bool FakeHelperLogged(const std::string& part) {
 }
 
 TEST(ShortRead, AChannelCacheReadShortIsNotUsed) {
-  CannedServer offline;  // serves no page: the provider's station list cannot be read
-  setenv("NIVOTV_SERVICE_HOST", offline.Endpoint().c_str(), 1);
-  setenv("NIVOTV_GUIDE_HOST", offline.Endpoint().c_str(), 1);
+  zu_test::PointProviderAtClosedPort();  // the provider's station list cannot be read
   TempDir dir;
   const std::string user = dir / "short-user";
   std::filesystem::create_directories(user);

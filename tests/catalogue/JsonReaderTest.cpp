@@ -8,21 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "CannedServer.h"
 #include "LevelLog.h"
 #include "nivo/HttpPageReader.h"
 #include "nivo/JsonReader.h"
 #include "nivo/LogoUrl.h"
 #include "nivo/TVPlaylists.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace {
 
-using catalogue_test::CannedServer;
 using catalogue_test::LevelLog;
 using zu::nivo::Channel;
 using zu::nivo::Channels;
 using zu::nivo::HttpUrl;
 using zu::nivo::JsonReader;
+using zu_test::ScriptedPeer;
 
 const char kHeaderInfo[] = "/pelta_bapi/Android/index/headerinfo";
 const char kStationList[] = "/a/api.mobile.station.get?type=JSON.1";
@@ -61,7 +61,7 @@ class JsonReaderTest : public ::testing::Test {
   }
   void TearDown() override { pageReader->StopServer(); }
 
-  CannedServer server;
+  ScriptedPeer server;
   zu::SharedPtr<zu::nivo::HttpPageReader> pageReader = zu::nivo::HttpPageReader::Create();
   JsonReader reader{pageReader};
 };
@@ -175,8 +175,8 @@ TEST_F(JsonReaderTest, PlaylistsAttachUrlsInOrderAndReportChannelsWithoutOne) {
   EXPECT_EQ("", channels[4].streamUrl);
   EXPECT_EQ(1u, log.Errors("Url for 'Vier' not found"));
   EXPECT_EQ(1u, log.ErrorsWith("Url for"));
-  for (const auto& request : server.Requests())
-    EXPECT_EQ(std::string::npos, request.find("\r\nAccept: "));
+  for (const ScriptedPeer::Request& request : server.Requests())
+    EXPECT_EQ(0u, request.headers.count("Accept"));
 }
 
 TEST_F(JsonReaderTest, ALogoIsFetchedFromThePortOfItsUrl) {
@@ -191,7 +191,7 @@ TEST_F(JsonReaderTest, ALogoIsFetchedFromThePortOfItsUrl) {
   reader.ReadTVStationImage(channel, keep);
   EXPECT_EQ((std::vector<std::string>{"Eins:\x89PNG image bytes"}), received);
   ASSERT_EQ(1u, server.Requests().size());
-  EXPECT_NE(std::string::npos, server.Requests()[0].find("\r\nUser-Agent: Mozilla/5.0 (Linux"));
+  EXPECT_EQ(0u, server.Requests()[0].headers.at("User-Agent").find("Mozilla/5.0 (Linux"));
 
   LevelLog log;
   channel.logoUri = "http://127.0.0.1:" + std::to_string(server.Port()) + "/missing.png";

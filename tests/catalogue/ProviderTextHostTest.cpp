@@ -1,62 +1,50 @@
-// Provider texts as real services send them, through the built add-on: a station list whose
-// strings hold a Latin-1 byte and a raw TAB, playlists saved in Latin-1, and what the host
-// receives of them.
+// Provider texts as real services send them, through the built add-on: a station list and
+// playlists in Latin-1 whose names hold raw control characters, and what the host receives of
+// them.
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "CannedServer.h"
 #include "HostFixture.h"
 #include "nivo/TextEncoding.h"
+#include "provider/SampleProvider.h"
 
 namespace {
 
-using catalogue_test::CannedServer;
 using catalogue_test::HostFixture;
 using zu::nivo::IsValidUtf8;
+using zu::provider::Endpoint;
 
-// One station of a station list document, written by hand: the name goes in as raw bytes.
-std::string Station(unsigned int uid, const std::string& name, const std::string& group) {
-  const std::string id = std::to_string(uid);
-  return "{\"Station\": {\"UID\": " + id + ", \"DisplayName\": \"" + name + "\", \"Channel\": [\"" +
-         group + "\", " + id +
-         "], \"Flags\": [], \"Products\": [], \"Logo\": {\"URI\": "
-         "\"http://127.0.0.1:9/logo/60x30/" +
-         id + ".png\"}}}";
-}
+// The first station's name comes with a raw TAB (the provider's control-characters quirk).
+const char kCatalogue[] = R"({"stations": [
+  {"uid": 302, "number": 302, "name": "Tab TV", "channel": "Plain", "flags": [], "products": [],
+   "logo": "tab.png", "colour": "#102030", "profile": "general", "playlists": ["fta"]},
+  {"uid": 301, "number": 301, "name": "Schön TV", "channel": "Regional – Süd", "flags": [],
+   "products": [], "logo": "schoen.png", "colour": "#102030", "profile": "general",
+   "playlists": ["fta"]},
+  {"uid": 303, "number": 303, "name": "Café", "channel": "Plain", "flags": [], "products": [],
+   "logo": "cafe.png", "colour": "#102030", "profile": "general", "playlists": ["fta"]}]})";
 
 class ProviderTextHostTest : public HostFixture {
  protected:
   void SetUp() override {
     HostFixture::SetUp();
-    ASSERT_NE(0, server.Port());
-    setenv("NIVOTV_SERVICE_HOST", server.Endpoint().c_str(), 1);
-    setenv("NIVOTV_GUIDE_HOST", server.Endpoint().c_str(), 1);
-    server.SetPage("/pelta_bapi/Android/index/headerinfo", "{}");
+    StartProvider(kCatalogue);
+    provider->SetQuirk(zu::provider::Quirk::kControlCharacters, true);
+    // The station list and the playlists in Windows-1252.
+    for (Endpoint endpoint : {Endpoint::kStationList, Endpoint::kPlaylistFta,
+                              Endpoint::kPlaylistPlus, Endpoint::kPlaylistAll}) {
+      zu::provider::Transfer transfer = provider->GetTransfer(endpoint);
+      transfer.latin1 = true;
+      provider->SetTransfer(endpoint, transfer);
+    }
   }
-
-  CannedServer server;
 };
 
 TEST_F(ProviderTextHostTest, Latin1AndControlCharactersReachTheHostAsUtf8WithTheirStreams) {
-  server.SetPage("/a/api.mobile.station.get?type=JSON.1",
-                 "{\"data\": [" +
-                     Station(301, "Sch\xF6n TV",
-                             "Regional \x96 S\xFC"
-                             "d") +
-                     ", " + Station(302, "Tab\tTV", "Plain") + ", " +
-                     Station(303, "Caf\xC3\xA9", "Plain") + "]}");
-  // The playlist is Latin-1 throughout, also for the station the list names in UTF-8.
-  server.SetPage("/a/service.fta.m3u",
-                 "#EXTM3U\n#EXTINF:-1,Sch\xF6n TV\nhttp://127.0.0.1/301\n"
-                 "#EXTINF:-1,Tab\tTV\nhttp://127.0.0.1/302\n"
-                 "#EXTINF:-1,Caf\xE9\nhttp://127.0.0.1/303\n");
-  server.SetPage("/a/service.plus.m3u", "#EXTM3U\n");
-  server.SetPage("/a/service.m3u", "#EXTM3U\n");
   Ship("radio.m3u",
        "#EXTM3U\n## Kl\xE4nge\n#EXTINF:-1,R\xE4"
        "dio Eins\nhttp://127.0.0.1/r1\n");
@@ -64,9 +52,11 @@ TEST_F(ProviderTextHostTest, Latin1AndControlCharactersReachTheHostAsUtf8WithThe
 
   const std::vector<zu::host::Channel> tv = Channels(false);
   ASSERT_EQ(3u, tv.size());
-  const std::map<std::string, std::string> expected = {{"Sch\xC3\xB6n TV", "http://127.0.0.1/301"},
-                                                       {"Tab\tTV", "http://127.0.0.1/302"},
-                                                       {"Caf\xC3\xA9", "http://127.0.0.1/303"}};
+  // The full playlist, read last, gives every station its stream.
+  const std::string stream = BaseUrl() + "/stream/";
+  const std::map<std::string, std::string> expected = {{"Sch\xC3\xB6n TV", stream + "301.ts"},
+                                                       {"Tab\tTV", stream + "302.ts"},
+                                                       {"Caf\xC3\xA9", stream + "303.ts"}};
   std::map<std::string, std::string> received;
   for (const zu::host::Channel& channel : tv) {
     received[channel.name] = channel.streamUrl;
@@ -87,7 +77,7 @@ TEST_F(ProviderTextHostTest, Latin1AndControlCharactersReachTheHostAsUtf8WithThe
     for (const zu::host::ChannelGroup& group : entries)
       groups.push_back(group.name);
   }
-  EXPECT_EQ((std::vector<std::string>{"Nivo TV", "Plain",
+  EXPECT_EQ((std::vector<std::string>{"All", "Nivo TV", "Plain",
                                       "Regional \xE2\x80\x93 S\xC3\xBC"
                                       "d",
                                       "Kl\xC3\xA4nge"}),

@@ -12,12 +12,15 @@
 #include <nlohmann/json.hpp>
 
 #include "RecordingHost.h"
-#include "ScriptedProvider.h"
 #include "base/TempDir.h"
 #include "nivo/ClientCore.h"
 #include "nivo/Json.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace guide_test {
+
+// The guide gateway of these tests: every request answered from the target by a handler.
+using ScriptedProvider = zu_test::ScriptedPeer;
 
 // Seconds since the epoch of a UTC date and time.
 inline time_t Utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
@@ -144,7 +147,7 @@ class GuideCoreTest : public ::testing::Test {
     return dir / ("user/epg/channel_" + std::to_string(uid) + ".zug");
   }
 
-  ScriptedProvider provider{nullptr};
+  ScriptedProvider provider;
   RecordingHost host;
   zu_test::TempDir dir;
   std::unique_ptr<zu::nivo::ClientCore> core;

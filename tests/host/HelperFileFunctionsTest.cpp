@@ -112,7 +112,7 @@ TEST_F(HelperFiles, WriteSeekReadTruncateRoundTrip) {
   std::string data = "0123456789";
   data += std::string(1, '\0') + "tail";
   EXPECT_EQ(static_cast<ssize_t>(data.size()), write(h, cb, file, data.data(), data.size()));
-  // The length counts what is still buffered.
+  // The length counts what was just written.
   EXPECT_EQ(static_cast<int64_t>(data.size()), length(h, cb, file));
   EXPECT_EQ(static_cast<int64_t>(data.size()), position(h, cb, file));
   // Reading right after writing, in the same handle.
@@ -144,6 +144,16 @@ TEST_F(HelperFiles, WriteSeekReadTruncateRoundTrip) {
   ASSERT_NE(nullptr, file);
   close(h, cb, file);
   EXPECT_EQ("", ReadWholeFile(path));
+}
+
+// A small write on a full disk fails at once, as the real host's does; it is not reported as
+// written and lost when the file is closed.
+TEST_F(HelperFiles, AWriteThatCannotReachTheFileFails) {
+  void* file = openForWrite(h, cb, "/dev/full", false);
+  if (file == nullptr)
+    GTEST_SKIP() << "no /dev/full";
+  EXPECT_EQ(-1, write(h, cb, file, "abc", 3));
+  close(h, cb, file);
 }
 
 TEST_F(HelperFiles, ReadingAFileToItsEnd) {

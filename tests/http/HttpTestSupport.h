@@ -7,8 +7,11 @@
 
 #include "nivo/HttpFrame.h"
 #include "nivo/HttpResponseParser.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace http_test {
+
+using zu_test::Chunked;
 
 // "HTTP/1.1 200 OK" with a "Content-Length" body.
 inline std::string OkResponse(const std::string& body, const std::string& extraHeaders = "") {
@@ -30,19 +33,6 @@ inline std::string Gzip(const std::string& text) {
   out.resize(stream.total_out);
   deflateEnd(&stream);
   return result == Z_STREAM_END ? out : std::string();
-}
-
-// A chunked body: one chunk per piece, then the last chunk.
-inline std::string Chunked(const std::vector<std::string>& pieces) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (const std::string& piece : pieces) {
-    std::string size;
-    for (size_t n = piece.size(); n > 0; n /= 16)
-      size.insert(size.begin(), digits[n % 16]);
-    out += size + "\r\n" + piece + "\r\n";
-  }
-  return out + "0\r\n\r\n";
 }
 
 // What the parser made of the bytes, fed in parts as reads would deliver them.

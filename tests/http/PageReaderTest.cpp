@@ -8,26 +8,26 @@
 #include <thread>
 
 #include "http/HttpTestSupport.h"
-#include "http/ScriptedPeer.h"
 #include "net/Factory.h"
 #include "net/SocketServer.h"
 #include "nivo/HttpPageReader.h"
 #include "nivo/UserAgent.h"
 #include "output/LogRecorder.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/ScriptedPeer.h"
 
 namespace {
 
 using http_test::Chunked;
 using http_test::Gzip;
-using http_test::Latch;
 using http_test::OkResponse;
-using http_test::PeerConnection;
-using http_test::ScriptedPeer;
 using zu::nivo::HeaderMap;
 using zu::nivo::HttpFrame;
 using zu::nivo::HttpPageReader;
 using zu::nivo::HttpUrl;
+using zu_test::Latch;
+using zu_test::PeerConnection;
+using zu_test::ScriptedPeer;
 
 // Log lines above Info.
 size_t Alarms(const zu_test::LogRecorder& log) {
@@ -381,7 +381,7 @@ TEST_F(PageReaderTest, OverlappingCallersAreServedOneAfterTheOther) {
 }
 
 TEST_F(PageReaderTest, UnreachablePortFailsOnceWithoutRetry) {
-  const HttpUrl url("127.0.0.1", "a/service.m3u", http_test::UnusedPort());
+  const HttpUrl url("127.0.0.1", "a/service.m3u", zu_test::UnusedPort());
   const HttpFrame frame = reader->GetHttpPage(url, HeaderMap());
   EXPECT_TRUE(frame.IsEmpty());
   EXPECT_EQ(1u, log.CountContaining("failed connecting " + url.GetUrl()));
@@ -391,13 +391,13 @@ TEST_F(PageReaderTest, UnreachablePortFailsOnceWithoutRetry) {
 TEST_F(PageReaderTest, ReaderWithoutServerFailsAtOnce) {
   reader->StopServer();
   // Any port will do: nothing is attempted without a server to deliver the response.
-  const HttpUrl url("127.0.0.1", "x", http_test::UnusedPort());
+  const HttpUrl url("127.0.0.1", "x", zu_test::UnusedPort());
   EXPECT_TRUE(reader->GetHttpPage(url, HeaderMap()).IsEmpty());
   EXPECT_EQ(1u, log.CountContaining("failed connecting " + url.GetUrl()));
 }
 
 TEST_F(PageReaderTest, RequestWithLineBreaksIsNotSent) {
-  const HttpUrl url("127.0.0.1", "a\r\nX-Forged: yes", http_test::UnusedPort());
+  const HttpUrl url("127.0.0.1", "a\r\nX-Forged: yes", zu_test::UnusedPort());
   EXPECT_TRUE(reader->GetHttpPage(url, HeaderMap()).IsEmpty());
   EXPECT_EQ(1u, log.CountContaining("Refusing a request with a line break"));
   EXPECT_EQ(0u, log.CountContaining("failed connecting"));
