@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "kodi20/check/KodiView.h"
+#include "kodi20/check/Picture.h"
 
 namespace zu {
 namespace kodi20 {
@@ -22,6 +23,15 @@ namespace {
 const int kTvGuideWindow = 10702;
 // How far ahead of now the guide must be complete.
 const std::int64_t kGuideCheckSpan = 6 * 3600;
+// Kodi's window id of full-screen video.
+const int kFullscreenVideoWindow = 12005;
+// The part of the 1280x720 screen where full-screen video shows and nothing else does: the
+// middle half of its height. Kodi's notifications come in above it, its player bars below.
+const ScreenArea kVideoArea = {0, 180, 1280, 360};
+// A step in a colour that video coding noise does not make.
+const int kPixelTolerance = 48;
+// Between the two screenshots of a played channel.
+const std::chrono::seconds kPictureGap(3);
 
 std::string Seconds(std::chrono::milliseconds bound) {
   return std::to_string(bound.count() / 1000) + " s";
@@ -35,6 +45,17 @@ std::string Summary(const std::vector<std::string>& differences) {
   if (differences.size() > 5)
     text += "; and " + std::to_string(differences.size() - 5) + " more";
   return text;
+}
+
+// The first line of the file that holds text; empty when none does.
+std::string LineHolding(const std::string& path, const std::string& text) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.find(text) != std::string::npos)
+      return line;
+  }
+  return std::string();
 }
 
 std::string Fixed(double value) {
@@ -315,26 +336,158 @@ void CheckRun::TakeScreenshot(KodiSession& kodi, const std::string& name) {
 
 void CheckRun::Play(KodiSession& kodi) {
   std::vector<const LineupChannel*> tv = provider_.GetLineup().Channels(false);
-  const LineupChannel& channel = *tv.front();
-  nlohmann::json result;
-  std::string error;
-  if (!kodi.Rpc().Call("Player.Open", {{"item", {{"channelid", KodiChannelId(channel.name)}}}},
-                       result, error)) {
-    Fail(error);
+  if (tv.size() < 3) {
+    Fail("playing needs three TV channels, the lineup has " + std::to_string(tv.size()));
     return;
   }
-  std::chrono::milliseconds bound = options_.playBound;
-  if (!provider_.WaitForRequest(channel.streamPath, bound)) {
-    Fail("playing \"" + channel.name + "\" did not request " + channel.streamPath + " within " +
-         Seconds(bound));
-  } else {
-    Note("playing \"" + channel.name + "\" requested " + channel.streamPath);
+  // The second channel is opened while the first plays: Kodi switches over.
+  if (!PlayChannel(kodi, *tv[0]) || !PlayChannel(kodi, *tv[1]))
+    return;
+  StopPlayers(kodi);
+  if (!WaitForPlayers(kodi, false, "after Player.Stop"))
+    return;
+  Note("Player.Stop stopped the player");
+  PlayRefused(kodi, *tv[2]);
+}
+
+bool CheckRun::PlayChannel(KodiSession& kodi, const LineupChannel& channel) {
+  const std::string what = "playing \"" + channel.name + "\"";
+  const std::string prefix = "channel-" + std::to_string(channel.number);
+  std::string error;
+  if (!OpenChannel(kodi, channel, error)) {
+    Fail(what + ": " + error);
+    return false;
   }
+  Note(what + " requested " + channel.streamPath);
+  bool playing = WaitForPlayers(kodi, true, what);
+  if (playing &&
+      !kodi.ShowWindow("fullscreenvideo", kFullscreenVideoWindow, options_.playBound, error)) {
+    Fail(what + ": " + error);
+    playing = false;
+  }
+  if (!playing) {
+    // What stood in the way is worth a picture.
+    Shoot(kodi, prefix + "-failed.png", nullptr, error);
+    return false;
+  }
+  // The picture may come a moment after the player: the first screenshot is the first one
+  // that shows a picture.
+  const std::size_t pixels = static_cast<std::size_t>(kVideoArea.width) * kVideoArea.height;
+  Picture first;
+  auto firstTaken = std::chrono::steady_clock::now();
+  std::string state;
+  if (!WaitFor(
+          options_.playBound, std::chrono::milliseconds(500),
+          [&](std::string& now) {
+            firstTaken = std::chrono::steady_clock::now();
+            if (!Shoot(kodi, prefix + "-first.png", &first, now))
+              return false;
+            now = "the video area stays uniform";
+            return PixelsUnlikeFirst(first, kPixelTolerance) > pixels / 100;
+          },
+          state)) {
+    Fail(what + ": " + state + " (" + prefix + "-first.png)");
+    return false;
+  }
+  std::this_thread::sleep_until(firstTaken + kPictureGap);
+  Picture second;
+  if (!Shoot(kodi, prefix + "-second.png", &second, error)) {
+    Fail(what + ": " + error);
+    return false;
+  }
+  std::size_t changed = ChangedPixels(first, second, kPixelTolerance);
+  std::string counts = std::to_string(changed) + " of " + std::to_string(pixels) +
+                       " pixels of the video area changed in " +
+                       std::to_string(kPictureGap.count()) + " s";
+  if (PixelsUnlikeFirst(second, kPixelTolerance) <= pixels / 100 || changed <= pixels / 1000) {
+    Fail(what + ": the picture does not move: " + counts + " (" + prefix + "-first.png, " + prefix +
+         "-second.png)");
+    return false;
+  }
+  Note(what + ": a video player shows a moving picture (" + counts + ")");
+  return true;
+}
+
+void CheckRun::PlayRefused(KodiSession& kodi, const LineupChannel& channel) {
+  const std::string what = "playing \"" + channel.name + "\", whose stream is refused";
+  const std::string url = provider_.BaseUrl() + channel.streamPath;
+  provider_.ServeStreams(false);
+  std::string error;
+  bool opened = OpenChannel(kodi, channel, error);
+  std::string line;
+  if (!opened) {
+    Fail(what + ": " + error);
+  } else if (!WaitFor(
+                 options_.playBound, std::chrono::milliseconds(250),
+                 [&](std::string& now) {
+                   line = LineHolding(home_.LogPath(), url);
+                   now = "Kodi's log does not name " + url;
+                   return !line.empty();
+                 },
+                 error)) {
+    Fail(what + ": " + error);
+  } else if (WaitForPlayers(kodi, false, what)) {
+    Note(what + ": no player, and Kodi's log says: " + line);
+  }
+  provider_.ServeStreams(true);
+}
+
+bool CheckRun::OpenChannel(KodiSession& kodi, const LineupChannel& channel, std::string& error) {
+  nlohmann::json result;
+  if (!kodi.Rpc().Call("Player.Open", {{"item", {{"channelid", KodiChannelId(channel.name)}}}},
+                       result, error))
+    return false;
+  if (!provider_.WaitForRequest(channel.streamPath, options_.playBound)) {
+    error = "no request of " + channel.streamPath + " within " + Seconds(options_.playBound);
+    return false;
+  }
+  return true;
+}
+
+bool CheckRun::WaitForPlayers(KodiSession& kodi, bool video, const std::string& what) {
+  std::string state;
+  bool seen = WaitFor(
+      options_.playBound, std::chrono::milliseconds(250),
+      [&](std::string& now) {
+        nlohmann::json players;
+        if (!kodi.Rpc().Call("Player.GetActivePlayers", nullptr, players, now))
+          return false;
+        now = "the active players are " + players.dump();
+        if (!video)
+          return players.empty();
+        for (const nlohmann::json& player : players) {
+          if (player.is_object() && player.value("type", std::string()) == "video")
+            return true;
+        }
+        return false;
+      },
+      state);
+  if (!seen) {
+    Fail(what + ": " + (video ? "no video player" : "a player is still active") + " after " +
+         Seconds(options_.playBound) + ": " + state);
+  }
+  return seen;
+}
+
+void CheckRun::StopPlayers(KodiSession& kodi) {
   nlohmann::json players;
+  nlohmann::json result;
+  std::string error;
   if (kodi.Rpc().Call("Player.GetActivePlayers", nullptr, players, error) && players.is_array()) {
     for (const nlohmann::json& player : players)
       kodi.Rpc().Call("Player.Stop", {{"playerid", player.value("playerid", 0)}}, result, error);
   }
+}
+
+bool CheckRun::Shoot(KodiSession& kodi, const std::string& name, Picture* picture,
+                     std::string& error) {
+  std::string path = options_.outputDirectory + "/" + name;
+  if (!kodi.Screenshot(path, error))
+    return false;
+  if (std::find(result_.artifacts.begin(), result_.artifacts.end(), path) ==
+      result_.artifacts.end())
+    result_.artifacts.push_back(path);
+  return picture == nullptr || ReadPicture(path, kVideoArea, *picture, error);
 }
 
 void CheckRun::WriteResult() const {
