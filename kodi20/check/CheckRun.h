@@ -65,10 +65,13 @@ class CheckRun {
   // Plays the first TV channel, switches to the second, stops, then plays the third with its
   // stream refused by the provider.
   void Play(KodiSession& kodi);
-  // Opens the channel and checks that its stream is requested, a video player starts and two
-  // screenshots a few seconds apart show a picture in the video area that moves. False
-  // (recorded) when something fails.
+  // Opens the channel and checks that its stream is requested, a video player starts in
+  // full-screen video and the picture moves (CheckPicture). False (recorded) when something
+  // fails.
   bool PlayChannel(KodiSession& kodi, const LineupChannel& channel);
+  // Takes screenshots a few seconds apart until two in a row show a picture in the video
+  // area that has moved in part; false (recorded) when none do within the bound.
+  bool CheckPicture(KodiSession& kodi, const LineupChannel& channel, const std::string& what);
   // Opens the channel while the provider refuses streams and checks that Kodi's log names
   // the stream URL and no player stays.
   void PlayRefused(KodiSession& kodi, const LineupChannel& channel);
