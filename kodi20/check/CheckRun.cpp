@@ -30,7 +30,7 @@ const int kFullscreenVideoWindow = 12005;
 const ScreenArea kVideoArea = {0, 180, 1280, 360};
 // A step in a colour that video coding noise does not make.
 const int kPixelTolerance = 48;
-// Between the two screenshots of a played channel.
+// Between two screenshots of a played channel.
 const std::chrono::seconds kPictureGap(3);
 
 std::string Seconds(std::chrono::milliseconds bound) {
