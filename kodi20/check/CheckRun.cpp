@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "kodi20/check/KodiView.h"
+#include "kodi20/check/Picture.h"
 
 namespace zu {
 namespace kodi20 {
@@ -22,6 +23,15 @@ namespace {
 const int kTvGuideWindow = 10702;
 // How far ahead of now the guide must be complete.
 const std::int64_t kGuideCheckSpan = 6 * 3600;
+// Kodi's window id of full-screen video.
+const int kFullscreenVideoWindow = 12005;
+// The part of the 1280x720 screen where full-screen video shows and nothing else does: the
+// middle half of its height. Kodi's notifications come in above it, its player bars below.
+const ScreenArea kVideoArea = {0, 180, 1280, 360};
+// A step in a colour that video coding noise does not make.
+const int kPixelTolerance = 48;
+// Between two screenshots of a played channel.
+const std::chrono::seconds kPictureGap(3);
 
 std::string Seconds(std::chrono::milliseconds bound) {
   return std::to_string(bound.count() / 1000) + " s";
@@ -35,6 +45,17 @@ std::string Summary(const std::vector<std::string>& differences) {
   if (differences.size() > 5)
     text += "; and " + std::to_string(differences.size() - 5) + " more";
   return text;
+}
+
+// The first line of the file that holds text; empty when none does.
+std::string LineHolding(const std::string& path, const std::string& text) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.find(text) != std::string::npos)
+      return line;
+  }
+  return std::string();
 }
 
 std::string Fixed(double value) {
@@ -315,26 +336,163 @@ void CheckRun::TakeScreenshot(KodiSession& kodi, const std::string& name) {
 
 void CheckRun::Play(KodiSession& kodi) {
   std::vector<const LineupChannel*> tv = provider_.GetLineup().Channels(false);
-  const LineupChannel& channel = *tv.front();
-  nlohmann::json result;
-  std::string error;
-  if (!kodi.Rpc().Call("Player.Open", {{"item", {{"channelid", KodiChannelId(channel.name)}}}},
-                       result, error)) {
-    Fail(error);
+  if (tv.size() < 3) {
+    Fail("playing needs three TV channels, the lineup has " + std::to_string(tv.size()));
     return;
   }
-  std::chrono::milliseconds bound = options_.playBound;
-  if (!provider_.WaitForRequest(channel.streamPath, bound)) {
-    Fail("playing \"" + channel.name + "\" did not request " + channel.streamPath + " within " +
-         Seconds(bound));
-  } else {
-    Note("playing \"" + channel.name + "\" requested " + channel.streamPath);
+  // The second channel is opened while the first plays: Kodi switches over.
+  if (!PlayChannel(kodi, *tv[0]) || !PlayChannel(kodi, *tv[1]))
+    return;
+  StopPlayers(kodi);
+  if (!WaitForPlayers(kodi, false, "after Player.Stop"))
+    return;
+  Note("Player.Stop stopped the player");
+  PlayRefused(kodi, *tv[2]);
+}
+
+bool CheckRun::PlayChannel(KodiSession& kodi, const LineupChannel& channel) {
+  const std::string what = "playing \"" + channel.name + "\"";
+  const std::string prefix = "channel-" + std::to_string(channel.number);
+  std::string error;
+  if (!OpenChannel(kodi, channel, error)) {
+    Fail(what + ": " + error);
+    return false;
   }
+  Note(what + " requested " + channel.streamPath);
+  bool playing = WaitForPlayers(kodi, true, what);
+  if (playing &&
+      !kodi.ShowWindow("fullscreenvideo", kFullscreenVideoWindow, options_.playBound, error)) {
+    Fail(what + ": " + error);
+    playing = false;
+  }
+  if (!playing) {
+    // What stood in the way is worth a picture.
+    Shoot(kodi, prefix + "-failed.png", nullptr, error);
+    return false;
+  }
+  return CheckPicture(kodi, channel, what);
+}
+
+bool CheckRun::CheckPicture(KodiSession& kodi, const LineupChannel& channel,
+                            const std::string& what) {
+  const std::string prefix = "channel-" + std::to_string(channel.number) + "-";
+  const std::size_t pixels = static_cast<std::size_t>(kVideoArea.width) * kVideoArea.height;
+  const auto deadline = std::chrono::steady_clock::now() + options_.playBound;
+  Picture previous;
+  Picture current;
+  bool previousShows = false;
+  std::string state;
+  for (int shot = 1;; ++shot) {
+    auto taken = std::chrono::steady_clock::now();
+    std::string error;
+    std::string name = prefix + std::to_string(shot) + ".png";
+    if (!Shoot(kodi, name, &current, error)) {
+      Fail(what + ": " + error);
+      return false;
+    }
+    bool shows = PixelsUnlikeFirst(current, kPixelTolerance) > pixels / 100;
+    if (!shows) {
+      state = "the video area of " + name + " is uniform";
+    } else if (previousShows) {
+      std::size_t changed = ChangedPixels(previous, current, kPixelTolerance);
+      state = std::to_string(changed) + " of " + std::to_string(pixels) +
+              " pixels of the video area changed from the screenshot before to " + name;
+      // The pattern stands still but for its counter and colour band; a change of most of
+      // the area is Kodi changing over to the video after the screenshot before.
+      if (changed > pixels / 1000 && changed < pixels / 2) {
+        Note(what + ": a video player shows a moving picture (" + state + ")");
+        return true;
+      }
+    }
+    if (taken + kPictureGap > deadline)
+      break;
+    previous = std::move(current);
+    previousShows = shows;
+    std::this_thread::sleep_until(taken + kPictureGap);
+  }
+  Fail(what + ": no two screenshots " + std::to_string(kPictureGap.count()) +
+       " s apart show a moving picture within " + Seconds(options_.playBound) + "; last: " + state);
+  return false;
+}
+
+void CheckRun::PlayRefused(KodiSession& kodi, const LineupChannel& channel) {
+  const std::string what = "playing \"" + channel.name + "\", whose stream is refused";
+  const std::string url = provider_.BaseUrl() + channel.streamPath;
+  provider_.ServeStreams(false);
+  std::string error;
+  bool opened = OpenChannel(kodi, channel, error);
+  std::string line;
+  if (!opened) {
+    Fail(what + ": " + error);
+  } else if (!WaitFor(
+                 options_.playBound, std::chrono::milliseconds(250),
+                 [&](std::string& now) {
+                   line = LineHolding(home_.LogPath(), url);
+                   now = "Kodi's log does not name " + url;
+                   return !line.empty();
+                 },
+                 error)) {
+    Fail(what + ": " + error);
+  } else if (WaitForPlayers(kodi, false, what)) {
+    Note(what + ": no player, and Kodi's log says: " + line);
+  }
+  provider_.ServeStreams(true);
+}
+
+bool CheckRun::OpenChannel(KodiSession& kodi, const LineupChannel& channel, std::string& error) {
+  nlohmann::json result;
+  if (!kodi.Rpc().Call("Player.Open", {{"item", {{"channelid", KodiChannelId(channel.name)}}}},
+                       result, error))
+    return false;
+  if (!provider_.WaitForRequest(channel.streamPath, options_.playBound)) {
+    error = "no request of " + channel.streamPath + " within " + Seconds(options_.playBound);
+    return false;
+  }
+  return true;
+}
+
+bool CheckRun::WaitForPlayers(KodiSession& kodi, bool video, const std::string& what) {
+  std::string state;
+  bool seen = WaitFor(
+      options_.playBound, std::chrono::milliseconds(250),
+      [&](std::string& now) {
+        nlohmann::json players;
+        if (!kodi.Rpc().Call("Player.GetActivePlayers", nullptr, players, now))
+          return false;
+        now = "the active players are " + players.dump();
+        if (!video)
+          return players.empty();
+        for (const nlohmann::json& player : players) {
+          if (player.is_object() && player.value("type", std::string()) == "video")
+            return true;
+        }
+        return false;
+      },
+      state);
+  if (!seen) {
+    Fail(what + ": " + (video ? "no video player" : "a player is still active") + " after " +
+         Seconds(options_.playBound) + ": " + state);
+  }
+  return seen;
+}
+
+void CheckRun::StopPlayers(KodiSession& kodi) {
   nlohmann::json players;
+  nlohmann::json result;
+  std::string error;
   if (kodi.Rpc().Call("Player.GetActivePlayers", nullptr, players, error) && players.is_array()) {
     for (const nlohmann::json& player : players)
       kodi.Rpc().Call("Player.Stop", {{"playerid", player.value("playerid", 0)}}, result, error);
   }
+}
+
+bool CheckRun::Shoot(KodiSession& kodi, const std::string& name, Picture* picture,
+                     std::string& error) {
+  std::string path = options_.outputDirectory + "/" + name;
+  if (!kodi.Screenshot(path, error))
+    return false;
+  result_.artifacts.push_back(path);
+  return picture == nullptr || ReadPicture(path, kVideoArea, *picture, error);
 }
 
 void CheckRun::WriteResult() const {

@@ -12,9 +12,11 @@ namespace zu {
 namespace kodi20 {
 namespace check {
 
+struct Picture;
+
 // One real-host run: a fresh Kodi home with one PVR add-on, Kodi under a virtual display, the
 // checks of what Kodi lists against the lineup, the timings, and optionally a screenshot of
-// the TV guide, a played channel and a restart with the provider stopped. Every wait is
+// the TV guide, played channels and a restart with the provider stopped. Every wait is
 // bounded; every failed check is recorded and the run goes on where that makes sense.
 class CheckRun {
  public:
@@ -34,7 +36,7 @@ class CheckRun {
     std::chrono::milliseconds quitBound{std::chrono::seconds(60)};
     // For the groups and for the sampled guides (together), once the channels are there.
     std::chrono::milliseconds checkBound{std::chrono::seconds(60)};
-    // For the stream request of a played channel.
+    // For each step of playing a channel: the stream request, the player, the picture.
     std::chrono::milliseconds playBound{std::chrono::seconds(30)};
   };
 
@@ -60,7 +62,28 @@ class CheckRun {
   bool WaitForLastGuide(KodiSession& kodi, bool online);
   void CheckGuide(KodiSession& kodi);
   void TakeScreenshot(KodiSession& kodi, const std::string& name);
+  // Plays the first TV channel, switches to the second, stops, then plays the third with its
+  // stream refused by the provider.
   void Play(KodiSession& kodi);
+  // Opens the channel and checks that its stream is requested, a video player starts in
+  // full-screen video and the picture moves (CheckPicture). False (recorded) when something
+  // fails.
+  bool PlayChannel(KodiSession& kodi, const LineupChannel& channel);
+  // Takes screenshots a few seconds apart until two in a row show a picture in the video
+  // area that has moved in part; false (recorded) when none do within the bound.
+  bool CheckPicture(KodiSession& kodi, const LineupChannel& channel, const std::string& what);
+  // Opens the channel while the provider refuses streams and checks that Kodi's log names
+  // the stream URL and no player stays.
+  void PlayRefused(KodiSession& kodi, const LineupChannel& channel);
+  // Player.Open of the channel, then waits for the request of its stream at the provider.
+  bool OpenChannel(KodiSession& kodi, const LineupChannel& channel, std::string& error);
+  // Waits until a video player is active (video) or none is (!video); false (recorded with
+  // what) when that does not happen in time.
+  bool WaitForPlayers(KodiSession& kodi, bool video, const std::string& what);
+  void StopPlayers(KodiSession& kodi);
+  // A screenshot in the output directory, kept as an artifact, and (unless picture is null)
+  // the video area of it.
+  bool Shoot(KodiSession& kodi, const std::string& name, Picture* picture, std::string& error);
   void Fail(const std::string& text);
   void Note(const std::string& text);
   int KodiChannelId(const std::string& name) const;

@@ -76,6 +76,11 @@ std::string GuiSettingsXml(int webServerPort) {
       {"screensaver.mode", ""},
       {"general.addonupdates", "2"},
       {"general.addonnotifications", "false"},
+      // Without a sound device Kodi finds no audio sink, and while it tries to make one for a
+      // stream the picture stands still; ALSA's null device takes the sound instead.
+      {"audiooutput.audiodevice", "ALSA:null"},
+      // No channel information over the picture when a channel starts.
+      {"pvrmenu.displaychannelinfo", "0"},
   };
   return AddonSettingsXml(settings);
 }

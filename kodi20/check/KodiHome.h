@@ -46,7 +46,8 @@ class KodiHome {
 // Text with &, <, >, " and ' replaced by XML entities.
 std::string XmlEscape(const std::string& text);
 // guisettings.xml: the web server without authentication on the port, the add-on's own
-// channel numbers, and no screensaver or add-on update checks to get in the way.
+// channel numbers, sound to ALSA's null device, and no screensaver, add-on update checks or
+// channel information over the picture to get in the way.
 std::string GuiSettingsXml(int webServerPort);
 // An add-on's settings.xml in Kodi's version 2 layout.
 std::string AddonSettingsXml(const Settings& settings);

@@ -7,22 +7,15 @@ namespace kodi20 {
 namespace check {
 
 std::vector<std::string> Lineup::Groups(bool radio) const {
-  std::vector<std::string> tv;
   std::vector<std::string> names;
   for (const LineupChannel& channel : channels) {
-    std::vector<std::string>& kind = channel.radio ? names : tv;
+    if (channel.radio != radio)
+      continue;
     for (const std::string& group : channel.groups) {
-      if (std::find(kind.begin(), kind.end(), group) == kind.end())
-        kind.push_back(group);
+      if (std::find(names.begin(), names.end(), group) == names.end())
+        names.push_back(group);
     }
   }
-  if (!radio)
-    return tv;
-  names.erase(std::remove_if(names.begin(), names.end(),
-                             [&](const std::string& name) {
-                               return std::find(tv.begin(), tv.end(), name) != tv.end();
-                             }),
-              names.end());
   return names;
 }
 

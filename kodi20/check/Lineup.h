@@ -35,8 +35,8 @@ struct Lineup {
   std::vector<LineupChannel> channels;
 
   // The group names of TV or radio channels, in the order first seen. A name that TV and
-  // radio channels share is a TV group only: a client registers the TV groups first and a
-  // group has one kind.
+  // radio channels share is a TV group and a radio group, each holding the channels of its
+  // kind.
   std::vector<std::string> Groups(bool radio) const;
   // The channels of the kind in number order.
   std::vector<const LineupChannel*> Channels(bool radio) const;

@@ -98,9 +98,12 @@ bool ProviderSource::Start(std::string& error) {
   provider::SampleProvider::Options serving;
   serving.log = [this](const std::string& line) { Log(line); };
   serving.maxRecords = 1000000;
+  serving.streamFile = options_.streamFile;
   provider_.reset(new provider::SampleProvider(std::move(catalogue), serving));
   if (!provider_->Start()) {
-    error = "the sample provider cannot start";
+    // Why (a port, a stream file) is in its log.
+    error = "the sample provider cannot start" +
+            (options_.logPath.empty() ? std::string() : " (see " + options_.logPath + ")");
     provider_.reset();
     return false;
   }
@@ -178,6 +181,17 @@ std::string ProviderSource::BaseUrl() const {
 
 bool ProviderSource::WaitForRequest(const std::string& path, std::chrono::milliseconds bound) {
   return provider_ && provider_->WaitForRequests(path, 1, bound);
+}
+
+void ProviderSource::ServeStreams(bool serve) {
+  if (!provider_)
+    return;
+  provider::FaultRule rule;
+  if (!serve) {
+    rule.fault = provider::Fault::kHttpError;
+    rule.status = 404;
+  }
+  provider_->SetFault(provider::Endpoint::kStream, rule);
 }
 
 void ProviderSource::Stop() {

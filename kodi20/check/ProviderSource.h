@@ -31,6 +31,7 @@ class ProviderSource {
     std::size_t radio = 0;      // generated radio stations (served and exported)
     std::string radioPlaylist;  // path of the add-on's radio.m3u; empty: the catalogue's
     std::string logPath;        // the provider's log lines; empty: standard error
+    std::string streamFile;     // the transport stream every stream URL serves in a loop
   };
 
   explicit ProviderSource(Options options);
@@ -54,6 +55,9 @@ class ProviderSource {
   std::string XmltvUrl() const { return BaseUrl() + "/export/xmltv.xml?days=3&past=1"; }
   // Waits at most bound until a request for the path has arrived; true when one has.
   bool WaitForRequest(const std::string& path, std::chrono::milliseconds bound);
+  // From now on every stream URL is answered 404 (false) or served again (true); streams
+  // already under way go on.
+  void ServeStreams(bool serve);
   // Stops serving: connections are refused from then on. Idempotent.
   void Stop();
 

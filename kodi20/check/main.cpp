@@ -22,7 +22,9 @@ const char kUsage[] =
     "  --radio N           N generated radio stations (for IPTV clients)\n"
     "  --out DIR           artifacts: logs, screenshots, result.json (default out/kodi20/run)\n"
     "  --screenshot        take a screenshot of the TV guide window\n"
-    "  --play              play the first channel and check that its stream is requested\n"
+    "  --play              play the first TV channel, then the second, stop, and play the\n"
+    "                      third with its stream refused (needs --stream-file)\n"
+    "  --stream-file FILE  the transport stream every stream URL serves in a loop\n"
     "  --offline-restart   then restart Kodi with the provider stopped and Kodi's own channel\n"
     "                      and guide databases removed, and check again\n"
     "  --kodi PATH         kodi.bin (default /usr/lib/x86_64-linux-gnu/kodi/kodi.bin)\n"
@@ -82,6 +84,8 @@ int main(int argc, char** argv) {
         ok = ParseCount(value, providerOptions.stations);
       else if (argument == "--radio")
         ok = ParseCount(value, providerOptions.radio);
+      else if (argument == "--stream-file")
+        providerOptions.streamFile = value;
       else if (argument == "--kodi")
         options.kodiBinary = value;
       else if (argument == "--channel-bound")
@@ -95,6 +99,11 @@ int main(int argc, char** argv) {
       std::cerr << "kodi20-check: bad argument " << argument << "\n" << kUsage;
       return 2;
     }
+  }
+
+  if (options.play && providerOptions.streamFile.empty()) {
+    std::cerr << "kodi20-check: --play needs --stream-file\n" << kUsage;
+    return 2;
   }
 
   // The sample provider serves both add-ons: the NivoTV documents and the IPTV exports.

@@ -117,7 +117,8 @@ TEST(CompareGroupsTest, ComparesNamesAndMembersAsSets) {
   EXPECT_EQ(members[0], "group \"News\" lacks \"One\"");
   EXPECT_EQ(members[1], "group \"News\" has \"Two\", which is not its member");
 
-  // A name shared by TV and radio channels is a TV group, holding the TV channels only.
+  // A name shared by TV and radio channels is a group of each kind, holding the channels of
+  // that kind.
   LineupChannel shared;
   shared.number = 10001;
   shared.name = "Radio News";
@@ -125,8 +126,9 @@ TEST(CompareGroupsTest, ComparesNamesAndMembersAsSets) {
   shared.groups = {"News", "Talk"};
   lineup.channels.push_back(shared);
   EXPECT_EQ(lineup.Groups(false), (std::vector<std::string>{"All", "News"}));
-  EXPECT_EQ(lineup.Groups(true), (std::vector<std::string>{"Pop", "Talk"}));
+  EXPECT_EQ(lineup.Groups(true), (std::vector<std::string>{"Pop", "News", "Talk"}));
   EXPECT_TRUE(CompareGroupMembers(lineup, "News", false, {{2, "One", 1}}).empty());
+  EXPECT_TRUE(CompareGroupMembers(lineup, "News", true, {{9, "Radio News", 10001}}).empty());
   EXPECT_TRUE(CompareGroupMembers(lineup, "Talk", true, {{9, "Radio News", 10001}}).empty());
 }
 
