@@ -82,6 +82,13 @@ class RecordingHost : public zu::nivo::Host {
   std::vector<Line> Lines() const { return Get(lines_); }
   std::vector<Note> Notes() const { return Get(notes_); }
   std::vector<unsigned int> Triggers() const { return Get(triggers_); }
+  // Forgets the lines, notifications and entries received so far.
+  void Forget() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+    notes_.clear();
+    entries_.clear();
+  }
   // The guide entries handed over since the last call.
   std::vector<Entry> TakeEntries() {
     std::lock_guard<std::mutex> lock(mutex_);
