@@ -15,11 +15,6 @@ namespace nivo {
 
 namespace {
 
-// Host file reads go in pieces of this size, so a bogus file length costs no memory.
-const size_t kReadChunkSize = 65536;
-// At most this much is reserved ahead for a file by its length.
-const uint64_t kReadReserveLimit = 16u * 1024u * 1024u;
-
 // The most text one host call takes: the host's helpers format into a buffer of this size
 // including the terminating zero.
 const size_t kHostTextBytes = HostAddonLibrary::kTextBufferSize - 1;
@@ -94,38 +89,15 @@ bool HelperLibraryHost::ReadFile(const std::string& path, std::string& out) {
     return false;
   const int64_t length = addonLibrary_->GetFileLength(file);
   std::string data;
-  // A file of known length is read in pieces no larger than the file, into a text reserved
-  // for it (small cache files are read often); the reservation stops at kReadReserveLimit, so
-  // a bogus length cannot claim more.
-  size_t piece = kReadChunkSize;
-  if (length >= 0) {
-    piece = static_cast<size_t>(
-        std::max<uint64_t>(1, std::min<uint64_t>(piece, static_cast<uint64_t>(length))));
-    data.reserve(
-        static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(length), kReadReserveLimit)));
-  }
-  std::string chunk(piece, '\0');
-  bool failed = false;
-  while (length < 0 || static_cast<uint64_t>(data.size()) < static_cast<uint64_t>(length)) {
-    size_t wanted = chunk.size();
-    if (length >= 0)
-      wanted = static_cast<size_t>(
-          std::min<uint64_t>(wanted, static_cast<uint64_t>(length) - data.size()));
-    const ssize_t got = addonLibrary_->ReadFile(file, &chunk[0], wanted);
-    if (got < 0) {
-      failed = true;
-      break;
-    }
-    if (got == 0)
-      break;
-    data.append(chunk.data(), static_cast<size_t>(got));
-  }
+  const WholeFileRead result = ReadWholeFile(
+      length,
+      [&](char* buffer, size_t size) { return addonLibrary_->ReadFile(file, buffer, size); }, data);
   addonLibrary_->CloseFile(file);
-  if (failed) {
+  if (result == WholeFileRead::Failed) {
     ZU_ERROR("NivoTV", "Failed reading file '" + path + "'");
     return false;
   }
-  if (length >= 0 && static_cast<uint64_t>(data.size()) != static_cast<uint64_t>(length)) {
+  if (result == WholeFileRead::CutShort) {
     ZU_ERROR("NivoTV", "Failed reading file '" + path + "': got " +
                            string::ToString(static_cast<unsigned long>(data.size())) + " of " +
                            string::ToString(static_cast<long>(length)) + " bytes");

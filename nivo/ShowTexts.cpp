@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/String.h"
+
 namespace zu {
 namespace nivo {
 
@@ -20,24 +22,6 @@ const NamedEntity kNamedEntities[] = {
 const std::uint32_t kReplacementCharacter = 0xFFFD;
 // More digits than this cannot be a code point; they are counted but not evaluated.
 const std::size_t kMaxCodePointDigits = 7;
-
-void AppendUtf8(std::uint32_t codePoint, std::string& to) {
-  if (codePoint < 0x80) {
-    to += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    to += static_cast<char>(0xC0 | (codePoint >> 6));
-    to += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    to += static_cast<char>(0xE0 | (codePoint >> 12));
-    to += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    to += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    to += static_cast<char>(0xF0 | (codePoint >> 18));
-    to += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    to += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    to += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
-}
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -64,7 +48,8 @@ std::optional<std::size_t> DecodeNumeric(const std::string& text, std::size_t at
   }
   const bool valid = digits <= kMaxCodePointDigits && value != 0 && value <= 0x10FFFF &&
                      !(value >= 0xD800 && value <= 0xDFFF);
-  AppendUtf8(valid ? value : kReplacementCharacter, to);
+  to += wstring::ToString(
+      std::wstring(1, static_cast<wchar_t>(valid ? value : kReplacementCharacter)));
   return position;
 }
 
