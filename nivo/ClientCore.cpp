@@ -249,8 +249,11 @@ void ClientCore::StartEPGUpdateThread(const ChannelTable& table) {
 void ClientCore::HandOver(void* handle, const std::vector<TVShow*>& shows,
                           unsigned int channelNumber) {
   TVShow decoded;
-  for (const TVShow* show : shows)
+  for (const TVShow* show : shows) {
+    if (!IsRunning())
+      break;
     host_->TransferEpgEntry(handle, ShowForHost(*show, decoded), channelNumber);
+  }
 }
 
 void ClientCore::SwitchToDetailedMode() {

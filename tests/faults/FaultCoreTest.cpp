@@ -86,17 +86,11 @@ class DetailsFixture : public ProviderTest {
     uid = table->channels.begin()->first;
     // The first round of guide requests, for no time and from the first channel on, starts
     // the update thread, which switches to detailed mode at once.
-    const size_t notes = host.Notes().size();
+    const size_t shown = host.CountNotes(guide_test::kDetailedModeNote);
     for (const auto& entry : table->channels)
       EXPECT_TRUE(core->UpdateEPGForChannel(this, entry.first, 0, 0));
-    ASSERT_TRUE(host.WaitFor([&] {
-      const std::vector<RecordingHost::Note> all = host.Notes();
-      for (size_t i = notes; i < all.size(); ++i) {
-        if (all[i].text == "Triggering detailed EPG update")
-          return true;
-      }
-      return false;
-    }));
+    ASSERT_TRUE(
+        host.WaitFor([&] { return host.CountNotes(guide_test::kDetailedModeNote) > shown; }));
     host.TakeEntries();
   }
 

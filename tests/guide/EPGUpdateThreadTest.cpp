@@ -26,16 +26,7 @@ class EPGUpdateThreadTest : public GuideCoreTest {
     return done.wait_for(kBound) == std::future_status::ready;
   }
   // How often the switch to detailed mode was shown to the user.
-  size_t Shown() const {
-    size_t shown = 0;
-    for (const RecordingHost::Note& note : host.Notes()) {
-      if (note.text == "Triggering detailed EPG update") {
-        EXPECT_EQ(zu::nivo::Host::NotifyInfo, note.kind);
-        ++shown;
-      }
-    }
-    return shown;
-  }
+  size_t Shown() const { return host.CountNotes(kDetailedModeNote); }
 };
 
 // The thread, waiting for no time, shows itself at once once it runs.
@@ -63,8 +54,13 @@ TEST_F(EPGUpdateThreadTest, AfterItsQuietPeriodItSwitchesToDetailedModeAndTrigge
   ASSERT_TRUE(DeInitEnds());
   // One pass, in ascending id order, radio channels included.
   EXPECT_EQ((std::vector<unsigned int>{1, 2, 10000}), host.Triggers());
-  EXPECT_EQ(1u, Shown());
-  EXPECT_EQ(0u, host.CountLines("Triggering detailed EPG update"));
+  ASSERT_EQ(1u, Shown());
+  for (const RecordingHost::Note& note : host.Notes()) {
+    if (note.text == kDetailedModeNote) {
+      EXPECT_EQ(zu::nivo::Host::NotifyInfo, note.kind);
+    }
+  }
+  EXPECT_EQ(0u, host.CountLines(kDetailedModeNote));
 }
 
 TEST_F(EPGUpdateThreadTest, TheShutdownEndsItsWaitAtOnce) {

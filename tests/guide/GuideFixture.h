@@ -152,13 +152,7 @@ class GuideCoreTest : public ::testing::Test {
     ASSERT_TRUE(options.epgUpdateWait == zu::Time::Zero());
     while (requests < channels.size())
       Update(channels.rbegin()->first, 0, 0);
-    ASSERT_TRUE(host.WaitFor([this] {
-      for (const RecordingHost::Note& note : host.Notes()) {
-        if (note.text == "Triggering detailed EPG update")
-          return true;
-      }
-      return false;
-    }));
+    ASSERT_TRUE(host.WaitFor([this] { return host.CountNotes(kDetailedModeNote) > 0; }));
     host.TakeEntries();
   }
   // Answers show list requests with the shows (all of them, whatever the period) and details

@@ -34,7 +34,8 @@ class DetailsTest : public GuideCoreTest {
              {13, hour + 7200, hour + 10800, "Third"},
              {14, hour + 10800, hour + 14400, "Fourth"}};
     AddChannel(1, "Erstes", 101);
-    // The radio channel's requests complete the first round (see EnterDetailedMode).
+    // The radio channel's requests complete the first round, and the update thread then
+    // switches to detailed mode at once (see EnterDetailedMode).
     AddChannel(10000, "Radio", 10000, true);
     options.epgUpdateWait = zu::Time::Zero();
   }
@@ -85,6 +86,8 @@ TEST_F(DetailsTest, DetailsAreReadInDetailedModeOnceForEachShowStillToCome) {
 // Titles are kept as the provider delivered them until their details are read; the host never
 // sees their entities, neither fresh from the provider nor from the cache.
 TEST_F(DetailsTest, TheHostGetsTitlesDecodedWhileTheCacheKeepsThemAsDelivered) {
+  // Two requests complete the first round; the update thread must not switch modes here.
+  options.epgUpdateWait = zu::Time::FromSeconds(3600);
   shows[1].title = "Salt &amp; Pepper";
   shows[2].title = "Q&A &#8211; live";
   Serve(shows);
