@@ -6,7 +6,7 @@
 #include "addon/ClientInstance.h"
 #include "addon/HostApi.h"
 #include "addon/NivoTVClient.h"
-#include "multi_threading/ScopedLock.h"
+#include "nivo/HostBoundary.h"
 #include "output/Output.h"
 
 namespace zu {
@@ -64,9 +64,8 @@ ADDON_STATUS ADDON_Create(void* addonHandle, void* properties) {
   NivoTVClient* client = nullptr;
   int result = CallGuarded(kSignature, static_cast<int>(ADDON_STATUS_PERMANENT_FAILURE), [&] {
     client = new NivoTVClient;
-    zu::multi_threading::ScopedLock lock(client->mutex);
     if (addonHandle == nullptr || properties == nullptr)
-      return client->status;
+      return client->Core().GetStatus();
     return client->Init(addonHandle, properties);
   });
   if (result != ADDON_STATUS_OK && client != nullptr) {
@@ -86,7 +85,7 @@ ADDON_STATUS ADDON_GetStatus() {
     return ADDON_STATUS_UNKNOWN;
   return static_cast<ADDON_STATUS>(CallGuarded("ADDON_STATUS ADDON_GetStatus()",
                                                static_cast<int>(ADDON_STATUS_UNKNOWN),
-                                               [client] { return client->GetStatus(); }));
+                                               [client] { return client->Core().GetStatus(); }));
 }
 
 void ADDON_Stop() {
@@ -106,8 +105,7 @@ void ADDON_ReadSettings() {
   if (client == nullptr)
     return;
   CallGuarded("void ADDON_ReadSettings()", 0, [client] {
-    zu::multi_threading::ScopedLock lock(client->mutex);
-    client->EnsureChannelsLoaded();
+    client->Core().EnsureChannelsLoaded();
     return 0;
   });
 }

@@ -2,20 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 
-#include "addon/HostAddonLibrary.h"
-#include "addon/HostPvrLibrary.h"
-#include "addon/PvrRecords.h"
-#include "base/String.h"
-#include "multi_threading/ScopedLock.h"
-#include "nivo/TextEncoding.h"
 #include "output/Output.h"
 
 namespace zu {
 namespace nivo {
-
-using multi_threading::ScopedLock;
 
 namespace {
 
@@ -23,257 +14,86 @@ namespace {
 // added after a restart of the client never reuses the index of an earlier one.
 std::atomic<int> lastTimerIndex{0};
 
-// Host file reads go in pieces of this size, so a bogus file length costs no memory.
-const size_t kReadChunkSize = 65536;
-// At most this much is reserved ahead for a file by its length.
-const uint64_t kReadReserveLimit = 16u * 1024u * 1024u;
-
-// The most text one host call takes: the host's helpers format into a buffer of this size
-// including the terminating zero.
-const size_t kHostTextBytes = HostAddonLibrary::kTextBufferSize - 1;
-
 }  // namespace
 
 NivoTVClient::NivoTVClient() = default;
 
 NivoTVClient::~NivoTVClient() {
   DeInit();
-  status = StatusPermanentFailure;
-  mutex.reset();
-  timers.clear();
-  // Released by DeInit already, unless Init never completed.
-  pvrLibrary_.reset();
-  addonLibrary_.reset();
 }
 
 int NivoTVClient::Init(void* addonHandle, void* properties) {
-  ScopedLock lock(mutex);
   const PVR_PROPERTIES* paths = static_cast<const PVR_PROPERTIES*>(properties);
   if (paths == nullptr || paths->strUserPath == nullptr || paths->strClientPath == nullptr) {
     // Without a user path the caches would land in whatever the working directory is.
     ZU_ERROR("NivoTV", "The host gave no user data path or no installation path");
-    status = StatusPermanentFailure;
-    return status;
+    return ClientCore::StatusPermanentFailure;
   }
-  addonLibrary_.reset(new HostAddonLibrary);
-  if (!addonLibrary_->RegisterMe(addonHandle)) {
-    addonLibrary_.reset();
-    status = StatusPermanentFailure;
-    return status;
-  }
-  pvrLibrary_.reset(new HostPvrLibrary);
-  if (!pvrLibrary_->RegisterMe(addonHandle)) {
-    pvrLibrary_.reset();
-    addonLibrary_.reset();
-    status = StatusPermanentFailure;
-    return status;
-  }
-  return ClientCore::Init(*this, paths->strUserPath, paths->strClientPath);
+  if (!host_.Bind(addonHandle))
+    return ClientCore::StatusPermanentFailure;
+  return core_.Init(host_, paths->strUserPath, paths->strClientPath);
 }
 
-void NivoTVClient::ReleaseHost() {
-  pvrLibrary_.reset();
-  addonLibrary_.reset();
+void NivoTVClient::DeInit() {
+  core_.DeInit();
+  host_.Release();
 }
 
 int NivoTVClient::GetTimersAmount() {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  return static_cast<int>(timers.size());
+  core_.EnsureChannelsLoaded();
+  std::lock_guard<std::mutex> lock(timersMutex_);
+  return static_cast<int>(timers_.size());
 }
 
 PVR_ERROR NivoTVClient::GetTimers(ADDON_HANDLE handle) {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  if (pvrLibrary_) {
-    for (const PVR_TIMER& timer : timers)
-      pvrLibrary_->TransferTimerEntry(handle, &timer);
+  core_.EnsureChannelsLoaded();
+  // Handed over from a copy: the host may call back while it takes them.
+  std::vector<PVR_TIMER> timers;
+  {
+    std::lock_guard<std::mutex> lock(timersMutex_);
+    timers = timers_;
   }
+  for (const PVR_TIMER& timer : timers)
+    host_.TransferTimer(handle, timer);
   return PVR_ERROR_NO_ERROR;
 }
 
 PVR_ERROR NivoTVClient::AddTimer(const PVR_TIMER& timer) {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  PVR_TIMER stored = timer;
-  stored.iClientIndex = static_cast<unsigned int>(++lastTimerIndex);
-  timers.push_back(stored);
-  TriggerTimerUpdate();
+  core_.EnsureChannelsLoaded();
+  {
+    std::lock_guard<std::mutex> lock(timersMutex_);
+    PVR_TIMER stored = timer;
+    stored.iClientIndex = static_cast<unsigned int>(++lastTimerIndex);
+    timers_.push_back(stored);
+  }
+  host_.TriggerTimerUpdate();
   return PVR_ERROR_NO_ERROR;
 }
 
 PVR_ERROR NivoTVClient::DeleteTimer(const PVR_TIMER& timer) {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
+  core_.EnsureChannelsLoaded();
+  std::lock_guard<std::mutex> lock(timersMutex_);
   const unsigned int index = timer.iClientIndex;
   std::vector<PVR_TIMER>::iterator found =
-      std::find_if(timers.begin(), timers.end(),
+      std::find_if(timers_.begin(), timers_.end(),
                    [index](const PVR_TIMER& t) { return t.iClientIndex == index; });
-  if (found == timers.end())
+  if (found == timers_.end())
     return PVR_ERROR_NOT_IMPLEMENTED;
-  timers.erase(found);
+  timers_.erase(found);
   return PVR_ERROR_NO_ERROR;
 }
 
 PVR_ERROR NivoTVClient::UpdateTimer(const PVR_TIMER& timer) {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
+  core_.EnsureChannelsLoaded();
+  std::lock_guard<std::mutex> lock(timersMutex_);
   const unsigned int index = timer.iClientIndex;
   std::vector<PVR_TIMER>::iterator found =
-      std::find_if(timers.begin(), timers.end(),
+      std::find_if(timers_.begin(), timers_.end(),
                    [index](const PVR_TIMER& t) { return t.iClientIndex == index; });
-  if (found == timers.end())
+  if (found == timers_.end())
     return PVR_ERROR_NOT_IMPLEMENTED;
   *found = timer;
   return PVR_ERROR_NO_ERROR;
-}
-
-void NivoTVClient::Log(int level, const std::string& text) {
-  if (!addonLibrary_) {
-    fprintf(stderr, "%s\n", text.c_str());
-    return;
-  }
-  std::string storage;
-  const std::string& utf8 = AsUtf8(text, storage);
-  // A line longer than the host's buffer goes in pieces, each cut on a character boundary.
-  size_t offset = 0;
-  do {
-    // One byte beyond the limit tells whether the cut splits a character.
-    std::string piece = utf8.substr(offset, kHostTextBytes + 1);
-    const size_t length = Utf8PrefixLength(piece, kHostTextBytes);
-    piece.resize(length);
-    addonLibrary_->Log(level, "%s", piece.c_str());
-    offset += length;
-  } while (offset < utf8.size());
-}
-
-void NivoTVClient::Notify(int kind, const std::string& text) {
-  if (!addonLibrary_)
-    return;
-  // A notification is one short message for the user: an overlong text is cut.
-  std::string storage;
-  std::string shown = AsUtf8(text, storage).substr(0, kHostTextBytes + 1);
-  shown.resize(Utf8PrefixLength(shown, kHostTextBytes));
-  addonLibrary_->QueueNotification(kind, "%s", shown.c_str());
-}
-
-bool NivoTVClient::ReadFile(const std::string& path, std::string& out) {
-  if (!addonLibrary_)
-    return false;
-  void* file = addonLibrary_->OpenFile(path, 0);
-  if (file == nullptr)
-    return false;
-  const int64_t length = addonLibrary_->GetFileLength(file);
-  std::string data;
-  // A file of known length is read in pieces no larger than the file, into a text reserved
-  // for it (small cache files are read often); the reservation stops at kReadReserveLimit, so
-  // a bogus length cannot claim more.
-  size_t piece = kReadChunkSize;
-  if (length >= 0) {
-    piece = static_cast<size_t>(
-        std::max<uint64_t>(1, std::min<uint64_t>(piece, static_cast<uint64_t>(length))));
-    data.reserve(
-        static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(length), kReadReserveLimit)));
-  }
-  std::string chunk(piece, '\0');
-  bool failed = false;
-  while (length < 0 || static_cast<uint64_t>(data.size()) < static_cast<uint64_t>(length)) {
-    size_t wanted = chunk.size();
-    if (length >= 0)
-      wanted = static_cast<size_t>(
-          std::min<uint64_t>(wanted, static_cast<uint64_t>(length) - data.size()));
-    const ssize_t got = addonLibrary_->ReadFile(file, &chunk[0], wanted);
-    if (got < 0) {
-      failed = true;
-      break;
-    }
-    if (got == 0)
-      break;
-    data.append(chunk.data(), static_cast<size_t>(got));
-  }
-  addonLibrary_->CloseFile(file);
-  if (failed) {
-    ZU_ERROR("NivoTV", "Failed reading file '" + path + "'");
-    return false;
-  }
-  if (length >= 0 && static_cast<uint64_t>(data.size()) != static_cast<uint64_t>(length)) {
-    ZU_ERROR("NivoTV", "Failed reading file '" + path + "': got " +
-                           string::ToString(static_cast<unsigned long>(data.size())) + " of " +
-                           string::ToString(static_cast<long>(length)) + " bytes");
-    return false;
-  }
-  out.swap(data);
-  return true;
-}
-
-Host::WriteResult NivoTVClient::WriteFile(const std::string& path, const std::string& data,
-                                          size_t& written) {
-  written = 0;
-  if (!addonLibrary_)
-    return WriteNotOpened;
-  void* file = addonLibrary_->OpenFileForWrite(path, true);
-  if (file == nullptr)
-    return WriteNotOpened;
-  while (written < data.size()) {
-    const ssize_t done =
-        addonLibrary_->WriteFile(file, data.data() + written, data.size() - written);
-    if (done <= 0)
-      break;
-    written += static_cast<size_t>(done);
-  }
-  addonLibrary_->CloseFile(file);
-  if (written != data.size()) {
-    // The host's file functions cannot rename, so the file was written in place; a cut one
-    // would be read as garbage (a cache) or shown broken (a logo).
-    addonLibrary_->DeleteFile(path);
-    return WriteCutShort;
-  }
-  return WriteDone;
-}
-
-void NivoTVClient::TransferChannel(void* handle, const Channel& channel,
-                                   const std::string& iconPath) {
-  if (!pvrLibrary_)
-    return;
-  PVR_CHANNEL record;
-  FillChannel(record, channel, iconPath);
-  pvrLibrary_->TransferChannelEntry(static_cast<ADDON_HANDLE>(handle), &record);
-}
-
-void NivoTVClient::TransferChannelGroup(void* handle, const std::string& name, bool isRadio) {
-  if (!pvrLibrary_)
-    return;
-  PVR_CHANNEL_GROUP record;
-  FillChannelGroup(record, name, isRadio);
-  pvrLibrary_->TransferChannelGroup(static_cast<ADDON_HANDLE>(handle), &record);
-}
-
-void NivoTVClient::TransferChannelGroupMember(void* handle, const std::string& group,
-                                              unsigned int uid, unsigned int number) {
-  if (!pvrLibrary_)
-    return;
-  PVR_CHANNEL_GROUP_MEMBER record;
-  FillChannelGroupMember(record, group, uid, number);
-  pvrLibrary_->TransferChannelGroupMember(static_cast<ADDON_HANDLE>(handle), &record);
-}
-
-void NivoTVClient::TransferEpgEntry(void* handle, const TVShow& show, unsigned int channelNumber) {
-  if (!pvrLibrary_)
-    return;
-  EPG_TAG record;
-  EpgTagTexts texts;
-  FillEpgTag(record, show, channelNumber, texts);
-  pvrLibrary_->TransferEpgEntry(static_cast<ADDON_HANDLE>(handle), &record);
-}
-
-void NivoTVClient::TriggerEpgUpdate(unsigned int uid) {
-  if (pvrLibrary_)
-    pvrLibrary_->TriggerEpgUpdate(uid);
-}
-
-void NivoTVClient::TriggerTimerUpdate() {
-  if (pvrLibrary_)
-    pvrLibrary_->TriggerTimerUpdate();
 }
 
 }  // namespace nivo

@@ -10,6 +10,7 @@
 #include "addon/HostApi.h"
 #include "addon/NivoTVClient.h"
 #include "addon/PvrRecords.h"
+#include "nivo/HostBoundary.h"
 
 using zu::nivo::CallGuarded;
 using zu::nivo::GetClientInstance;
@@ -84,7 +85,7 @@ PVR_ERROR GetEPGForChannel(ADDON_HANDLE handle, const PVR_CHANNEL& channel, time
   return CallGuarded("PVR_ERROR GetEPGForChannel(ADDON_HANDLE, const PVR_CHANNEL&, time_t, time_t)",
                      PVR_ERROR_NOT_IMPLEMENTED, [&] {
                        // An unknown channel is logged by the client; the host gets an empty guide.
-                       client->UpdateEPGForChannel(handle, channel.iUniqueId, start, end);
+                       client->Core().UpdateEPGForChannel(handle, channel.iUniqueId, start, end);
                        return PVR_ERROR_NO_ERROR;
                      });
 }
@@ -94,7 +95,7 @@ int GetChannelGroupsAmount() {
   if (client == nullptr)
     return -1;
   return CallGuarded("int GetChannelGroupsAmount()", -1,
-                     [client] { return client->GetChannelGroupsAmount(); });
+                     [client] { return client->Core().GetChannelGroupsAmount(); });
 }
 
 PVR_ERROR GetChannelGroups(ADDON_HANDLE handle, bool radio) {
@@ -103,22 +104,23 @@ PVR_ERROR GetChannelGroups(ADDON_HANDLE handle, bool radio) {
     return PVR_ERROR_NOT_IMPLEMENTED;
   return CallGuarded(
       "PVR_ERROR GetChannelGroups(ADDON_HANDLE, bool)", PVR_ERROR_NOT_IMPLEMENTED,
-      [&] { return static_cast<PVR_ERROR>(client->GetChannelGroups(handle, radio)); });
+      [&] { return static_cast<PVR_ERROR>(client->Core().GetChannelGroups(handle, radio)); });
 }
 
 PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE handle, const PVR_CHANNEL_GROUP& group) {
   NivoTVClient* client = GetClientInstance();
   if (client == nullptr)
     return PVR_ERROR_NOT_IMPLEMENTED;
-  return CallGuarded(
-      "PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE, const PVR_CHANNEL_GROUP&)",
-      PVR_ERROR_NOT_IMPLEMENTED, [&] {
-        // The host's field need not be terminated: read no further than the field.
-        const std::string name(group.strGroupName,
-                               strnlen(group.strGroupName, sizeof(group.strGroupName)));
-        // A name can be a TV group and a radio group, each with its own members.
-        return static_cast<PVR_ERROR>(client->GetChannelGroupMembers(handle, name, group.bIsRadio));
-      });
+  return CallGuarded("PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE, const PVR_CHANNEL_GROUP&)",
+                     PVR_ERROR_NOT_IMPLEMENTED, [&] {
+                       // The host's field need not be terminated: read no further than the field.
+                       const std::string name(
+                           group.strGroupName,
+                           strnlen(group.strGroupName, sizeof(group.strGroupName)));
+                       // A name can be a TV group and a radio group, each with its own members.
+                       return static_cast<PVR_ERROR>(
+                           client->Core().GetChannelGroupMembers(handle, name, group.bIsRadio));
+                     });
 }
 
 PVR_ERROR OpenDialogChannelScan() {
@@ -130,15 +132,16 @@ int GetChannelsAmount() {
   if (client == nullptr)
     return -1;
   return CallGuarded("int GetChannelsAmount()", -1,
-                     [client] { return client->GetChannelsAmount(); });
+                     [client] { return client->Core().GetChannelsAmount(); });
 }
 
 PVR_ERROR GetChannels(ADDON_HANDLE handle, bool radio) {
   NivoTVClient* client = GetClientInstance();
   if (client == nullptr)
     return PVR_ERROR_NOT_IMPLEMENTED;
-  return CallGuarded("PVR_ERROR GetChannels(ADDON_HANDLE, bool)", PVR_ERROR_NOT_IMPLEMENTED,
-                     [&] { return static_cast<PVR_ERROR>(client->GetChannels(handle, radio)); });
+  return CallGuarded("PVR_ERROR GetChannels(ADDON_HANDLE, bool)", PVR_ERROR_NOT_IMPLEMENTED, [&] {
+    return static_cast<PVR_ERROR>(client->Core().GetChannels(handle, radio));
+  });
 }
 
 PVR_ERROR DeleteChannel(const PVR_CHANNEL&) {

@@ -133,11 +133,8 @@ class GuideSetup {
     provider = zu_bench::StartProvider(kChannels, 0, error);
     if (!provider || !zu_bench::LayPackage(work / "pvr.nivotv", *provider, error))
       return;
-    core.reset(new ClientCore());
-    core->epgUpdateWait = zu::Time::FromSeconds(3600);
-    core->Init(host, work / "user", work / "pvr.nivotv");
-    core->EnsureChannelsLoaded();
-    for (const auto& entry : core->channels) {
+    StartCore();
+    for (const auto& entry : core->GetChannelTable()->channels) {
       if (!entry.second.isRadio)
         uids.push_back(entry.first);
     }
@@ -165,12 +162,23 @@ class GuideSetup {
     lastEntries = host.entries - before;
     return lastEntries > 0;
   }
-  // The guide table and the cache files gone: the next pass starts from an empty cache.
+  // A core with its channels loaded, whose update thread waits an hour.
+  void StartCore() {
+    if (core)
+      core->DeInit();
+    ClientCore::Options options;
+    options.epgUpdateWait = zu::Time::FromSeconds(3600);
+    core.reset(new ClientCore(options));
+    core->Init(host, work / "user", work / "pvr.nivotv");
+    core->EnsureChannelsLoaded();
+  }
+  // The cache files gone and a new core without a guide: the next pass starts from an empty
+  // cache.
   void DropCache() {
-    core->epg.clear();
     std::error_code ignored;
     for (const auto& file : std::filesystem::directory_iterator(work / "user/epg", ignored))
       std::filesystem::remove(file.path(), ignored);
+    StartCore();
   }
   // The same requests, fetched with libcurl and parsed.
   bool FloorPass() {

@@ -16,6 +16,7 @@
 #include "nivo/M3U.h"
 #include "nivo/ShowDetailsDocument.h"
 #include "nivo/ShowListDocument.h"
+#include "nivo/ShowTexts.h"
 #include "nivo/StationListDocument.h"
 #include "nivo/TVPlaylists.h"
 #include "nivo/TextEncoding.h"

@@ -1,44 +1,32 @@
 #include "kodi20/Kodi20Client.h"
 
-#include <exception>
-
-#include "multi_threading/ScopedLock.h"
+#include "nivo/HostBoundary.h"
+#include "nivo/TextEncoding.h"
 #include "output/Output.h"
 
 namespace zu {
 namespace kodi20 {
 
+using nivo::CallGuarded;
+
 namespace {
 
-PVR_ERROR FromCore(int result, bool haveChannels) {
-  if (!haveChannels)
-    return PVR_ERROR_SERVER_ERROR;
-  return result == nivo::ClientCore::ResultNoError ? PVR_ERROR_NO_ERROR : PVR_ERROR_FAILED;
+// Without channels (the provider unreachable and nothing cached) a list fails with
+// PVR_ERROR_SERVER_ERROR, so that Kodi keeps the channels it knows.
+PVR_ERROR FromCore(int result) {
+  return result == nivo::ClientCore::ResultNoError ? PVR_ERROR_NO_ERROR : PVR_ERROR_SERVER_ERROR;
 }
 
 }  // namespace
 
 Kodi20Client::Kodi20Client(const kodi::addon::IInstanceInfo& instance)
     : CInstancePVRClient(instance), host_(*this) {
-  multi_threading::ScopedLock lock(core_.mutex);
   core_.Init(host_, UserPath(), ClientPath());
 }
 
 Kodi20Client::~Kodi20Client() {
   core_.DeInit();
   host_.Release();
-}
-
-template <class Request>
-PVR_ERROR Kodi20Client::Guarded(const char* name, Request request) {
-  try {
-    return request();
-  } catch (const std::exception& e) {
-    ZU_ERROR("NivoTVPlugin", std::string("Received exception: ") + e.what() + " (" + name + ")");
-  } catch (...) {
-    ZU_ERROR("NivoTVPlugin", std::string("Received unknown exception (") + name + ")");
-  }
-  return PVR_ERROR_FAILED;
 }
 
 PVR_ERROR Kodi20Client::GetCapabilities(kodi::addon::PVRCapabilities& capabilities) {
@@ -67,22 +55,19 @@ PVR_ERROR Kodi20Client::GetConnectionString(std::string& connection) {
 }
 
 PVR_ERROR Kodi20Client::GetChannelsAmount(int& amount) {
-  return Guarded("GetChannelsAmount", [&] {
+  return CallGuarded("GetChannelsAmount", PVR_ERROR_FAILED, [&] {
     amount = core_.GetChannelsAmount();
     return amount > 0 ? PVR_ERROR_NO_ERROR : PVR_ERROR_SERVER_ERROR;
   });
 }
 
 PVR_ERROR Kodi20Client::GetChannels(bool radio, kodi::addon::PVRChannelsResultSet& results) {
-  return Guarded("GetChannels", [&] {
-    multi_threading::ScopedLock lock(core_.mutex);
-    int result = core_.GetChannels(&results, radio);
-    return FromCore(result, !core_.channels.empty());
-  });
+  return CallGuarded("GetChannels", PVR_ERROR_FAILED,
+                     [&] { return FromCore(core_.GetChannels(&results, radio)); });
 }
 
 PVR_ERROR Kodi20Client::GetChannelGroupsAmount(int& amount) {
-  return Guarded("GetChannelGroupsAmount", [&] {
+  return CallGuarded("GetChannelGroupsAmount", PVR_ERROR_FAILED, [&] {
     amount = core_.GetChannelGroupsAmount();
     return PVR_ERROR_NO_ERROR;
   });
@@ -90,26 +75,25 @@ PVR_ERROR Kodi20Client::GetChannelGroupsAmount(int& amount) {
 
 PVR_ERROR Kodi20Client::GetChannelGroups(bool radio,
                                          kodi::addon::PVRChannelGroupsResultSet& results) {
-  return Guarded("GetChannelGroups", [&] {
-    multi_threading::ScopedLock lock(core_.mutex);
-    int result = core_.GetChannelGroups(&results, radio);
-    return FromCore(result, !core_.channels.empty());
-  });
+  return CallGuarded("GetChannelGroups", PVR_ERROR_FAILED,
+                     [&] { return FromCore(core_.GetChannelGroups(&results, radio)); });
 }
 
 PVR_ERROR Kodi20Client::GetChannelGroupMembers(
     const kodi::addon::PVRChannelGroup& group,
     kodi::addon::PVRChannelGroupMembersResultSet& results) {
-  return Guarded("GetChannelGroupMembers", [&] {
-    multi_threading::ScopedLock lock(core_.mutex);
-    int result = core_.GetChannelGroupMembers(&results, group.GetGroupName(), group.GetIsRadio());
-    return FromCore(result, !core_.channels.empty());
+  return CallGuarded("GetChannelGroupMembers", PVR_ERROR_FAILED, [&] {
+    // A table that holds channels never changes, so the members come from the one seen here.
+    if (core_.GetChannelTable()->channels.empty())
+      return PVR_ERROR_SERVER_ERROR;
+    return FromCore(
+        core_.GetChannelGroupMembers(&results, group.GetGroupName(), group.GetIsRadio()));
   });
 }
 
 PVR_ERROR Kodi20Client::GetEPGForChannel(int channelUid, time_t start, time_t end,
                                          kodi::addon::PVREPGTagsResultSet& results) {
-  return Guarded("GetEPGForChannel", [&] {
+  return CallGuarded("GetEPGForChannel", PVR_ERROR_FAILED, [&] {
     Kodi20Host::EpgRequest request{&results, static_cast<unsigned int>(channelUid)};
     return core_.UpdateEPGForChannel(&request, request.channelUid, start, end)
                ? PVR_ERROR_NO_ERROR
@@ -120,11 +104,10 @@ PVR_ERROR Kodi20Client::GetEPGForChannel(int channelUid, time_t start, time_t en
 PVR_ERROR Kodi20Client::GetChannelStreamProperties(
     const kodi::addon::PVRChannel& channel,
     std::vector<kodi::addon::PVRStreamProperty>& properties) {
-  return Guarded("GetChannelStreamProperties", [&] {
-    multi_threading::ScopedLock lock(core_.mutex);
-    core_.EnsureChannelsLoaded();
-    auto found = core_.channels.find(channel.GetUniqueId());
-    if (found == core_.channels.end()) {
+  return CallGuarded("GetChannelStreamProperties", PVR_ERROR_FAILED, [&] {
+    const nivo::ChannelTablePtr table = core_.GetChannelTable();
+    const auto found = table->channels.find(channel.GetUniqueId());
+    if (found == table->channels.end()) {
       ZU_ERROR("NivoTV", "Channel with id " + std::to_string(channel.GetUniqueId()) + " not found");
       return PVR_ERROR_INVALID_PARAMETERS;
     }
@@ -132,7 +115,7 @@ PVR_ERROR Kodi20Client::GetChannelStreamProperties(
       ZU_ERROR("NivoTV", "Url for '" + found->second.name + "' not found");
       return PVR_ERROR_SERVER_ERROR;
     }
-    properties.emplace_back(PVR_STREAM_PROPERTY_STREAMURL, found->second.streamUrl);
+    properties.emplace_back(PVR_STREAM_PROPERTY_STREAMURL, nivo::ToUtf8(found->second.streamUrl));
     properties.emplace_back(PVR_STREAM_PROPERTY_ISREALTIMESTREAM, "true");
     return PVR_ERROR_NO_ERROR;
   });

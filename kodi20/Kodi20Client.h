@@ -12,15 +12,18 @@ namespace kodi20 {
 // answering Kodi's channel, group, member and guide requests and handing over the stream URL
 // of a channel to play. Guide, TV, radio and channel groups; no recordings, no timers.
 //
-// Kodi calls the requests from its own threads; the core serialises them with its mutex.
-// Exceptions never leave a request: they are logged ("Received exception: ...") and the
-// request fails.
+// Kodi calls the requests from its own threads; the core serialises them with its lock.
+// Exceptions never leave a request: they are logged ("Received exception: ...", see
+// CallGuarded) and the request fails with PVR_ERROR_FAILED.
 class Kodi20Client : public kodi::addon::CInstancePVRClient {
  public:
   // Starts the core with the instance's user and installation paths. Nothing is loaded yet.
   explicit Kodi20Client(const kodi::addon::IInstanceInfo& instance);
   // Stops the core (its guide update thread is joined) before the instance goes.
   ~Kodi20Client() override;
+
+  Kodi20Client(const Kodi20Client&) = delete;
+  Kodi20Client& operator=(const Kodi20Client&) = delete;
 
   PVR_ERROR GetCapabilities(kodi::addon::PVRCapabilities& capabilities) override;
   PVR_ERROR GetBackendName(std::string& name) override;
@@ -38,17 +41,14 @@ class Kodi20Client : public kodi::addon::CInstancePVRClient {
   // PVR_ERROR_INVALID_PARAMETERS for a channel the client does not know.
   PVR_ERROR GetEPGForChannel(int channelUid, time_t start, time_t end,
                              kodi::addon::PVREPGTagsResultSet& results) override;
-  // The channel's stream URL, as a real-time stream. PVR_ERROR_INVALID_PARAMETERS for an
-  // unknown channel, PVR_ERROR_SERVER_ERROR for one without a URL (both logged).
+  // The channel's stream URL (as UTF-8), as a real-time stream. PVR_ERROR_INVALID_PARAMETERS
+  // for an unknown channel, PVR_ERROR_SERVER_ERROR for one without a URL (both logged).
   PVR_ERROR GetChannelStreamProperties(
       const kodi::addon::PVRChannel& channel,
       std::vector<kodi::addon::PVRStreamProperty>& properties) override;
 
  private:
-  // Runs a request, turning an exception into a logged failure.
-  template <class Request>
-  PVR_ERROR Guarded(const char* name, Request request);
-
+  // The core uses the host until its DeInit returns: the host goes last.
   Kodi20Host host_;
   nivo::ClientCore core_;
 };

@@ -12,13 +12,6 @@
 namespace zu {
 namespace kodi20 {
 
-namespace {
-
-// Reads go in pieces of this size, so a bogus file length costs no memory.
-const size_t kReadChunkSize = 65536;
-
-}  // namespace
-
 void Kodi20Host::Log(int level, const std::string& text) {
   const int clamped = std::min(std::max(level, static_cast<int>(ADDON_LOG_DEBUG)),
                                static_cast<int>(ADDON_LOG_ERROR));
@@ -42,25 +35,10 @@ bool Kodi20Host::ReadFile(const std::string& path, std::string& out) {
     return false;
   const int64_t length = file.GetLength();
   std::string data;
-  std::string chunk(kReadChunkSize, '\0');
-  bool failed = false;
-  while (length < 0 || static_cast<uint64_t>(data.size()) < static_cast<uint64_t>(length)) {
-    size_t wanted = chunk.size();
-    if (length >= 0)
-      wanted = static_cast<size_t>(
-          std::min<uint64_t>(wanted, static_cast<uint64_t>(length) - data.size()));
-    const ssize_t got = file.Read(&chunk[0], wanted);
-    if (got < 0) {
-      failed = true;
-      break;
-    }
-    if (got == 0)
-      break;
-    data.append(chunk.data(), static_cast<size_t>(got));
-  }
+  const nivo::WholeFileRead result = nivo::ReadWholeFile(
+      length, [&file](char* buffer, size_t size) { return file.Read(buffer, size); }, data);
   file.Close();
-  if (failed ||
-      (length >= 0 && static_cast<uint64_t>(data.size()) != static_cast<uint64_t>(length))) {
+  if (result != nivo::WholeFileRead::Done) {
     ZU_ERROR("NivoTV", "Failed reading file '" + path + "': got " + std::to_string(data.size()) +
                            " of " + std::to_string(length) + " bytes");
     return false;

@@ -1,6 +1,7 @@
 #include "nivo/ClientCore.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "base/File.h"
 #include "base/FileName.h"
@@ -8,11 +9,12 @@
 #include "multi_threading/Factory.h"
 #include "multi_threading/Message.h"
 #include "multi_threading/ScopedLock.h"
-#include "nivo/ChannelLogo.h"
+#include "nivo/GuideFetcher.h"
+#include "nivo/GuideStore.h"
 #include "nivo/Host.h"
-#include "nivo/HttpPageReader.h"
-#include "nivo/PrintFormatter.h"
-#include "nivo/TraceTarget.h"
+#include "nivo/HostFiles.h"
+#include "nivo/LogoStore.h"
+#include "nivo/ShowTexts.h"
 #include "output/Output.h"
 
 namespace zu {
@@ -22,199 +24,258 @@ using multi_threading::ScopedLock;
 
 namespace {
 
-// How often the stop gives up a running request while it waits for the client mutex, and
-// for how long it waits each time: a minute in all, twice the page reader's bound.
+// How often the stop gives up a running request while it waits for the client lock, and for
+// how long it waits each time: a minute in all, twice the page reader's bound.
 const int kStopRounds = 600;
 const unsigned long kStopRoundMilliseconds = 100;
 
 }  // namespace
 
-ClientCore::ClientCore() {
+ClientCore::ClientCore() : ClientCore(Options()) {}
+
+ClientCore::ClientCore(const Options& options) : options_(options) {
+  mutex_ = multi_threading::factory::CreateMutex(false);
+  if (!mutex_)
+    throw std::runtime_error("failed creating the client mutex");
   // Creating the reader starts its socket server; a failed start is logged there and later
   // requests fail with "failed connecting ".
-  pageReader = HttpPageReader::Create();
-  mutex = multi_threading::factory::CreateMutex(false);
-  if (!mutex)
-    throw std::runtime_error("failed creating the client mutex");
+  pageReader_ = HttpPageReader::Create(options_.pageReader);
 }
 
 ClientCore::~ClientCore() {
   DeInit();
-  status = StatusPermanentFailure;
-  mutex.reset();
-  epgUpdateThread.reset();
-  epg.clear();
-  channelGroups.clear();
-  channels.clear();
-  if (pageReader)
-    pageReader->StopServer();
-  pageReader.reset();
-  clientPath.clear();
-  userPath.clear();
+  status_ = StatusPermanentFailure;
+  // A thread a request started while the stop ran is stopped here at the latest.
+  if (epgUpdateThread_) {
+    epgUpdateThread_->SendThreadMessage(
+        std::make_shared<multi_threading::Message>(multi_threading::Message::QuitId));
+    epgUpdateThread_->Stop();
+    epgUpdateThread_.reset();
+  }
+  fetcher_.reset();
+  logos_.reset();
+  guide_.reset();
+  catalogue_.reset();
+  files_.reset();
+  if (pageReader_)
+    pageReader_->StopServer();
+  pageReader_.reset();
 }
 
-int ClientCore::Init(Host& hostInterface, const std::string& user, const std::string& client) {
-  ScopedLock lock(mutex);
-  InstallLogBridge(hostInterface);
-  host = &hostInterface;
+int ClientCore::Init(Host& host, const std::string& userPath, const std::string& clientPath) {
+  ScopedLock lock(mutex_);
+  logBridge_.Install(host);
+  host_ = &host;
   initialised_ = true;
   ZU_INFO("NivoTVPlugin", "Creating the Nivo-TV plugin");
-  userPath = user;
-  clientPath = client;
-  status = StatusOk;
-  CreateCacheDirectory("channel_logos", "Failed creating channel logo path");
-  CreateCacheDirectory("show_logos", "Failed creating show logo path");
-  CreateCacheDirectory("epg", "Failed creating epg path");
-  return status;
+  files_.reset(new HostFiles(host));
+  catalogue_.reset(new ChannelCatalogue(*files_, pageReader_, userPath, clientPath,
+                                        [this](const std::string& text) { Notify(text); }));
+  guide_.reset(new GuideStore(*files_, userPath));
+  logos_.reset(new LogoStore(*files_, pageReader_, userPath));
+  fetcher_.reset(new GuideFetcher(pageReader_, showListFailures_, showDetailsFailures_,
+                                  options_.epgDetailsBudget));
+  status_ = StatusOk;
+  CreateCacheDirectory(userPath, "channel_logos", "Failed creating channel logo path");
+  CreateCacheDirectory(userPath, "show_logos", "Failed creating show logo path");
+  CreateCacheDirectory(userPath, "epg", "Failed creating epg path");
+  return status_;
 }
 
 void ClientCore::DeInit() {
-  stopping = true;
+  stopping_ = true;
   if (!initialised_.exchange(false))
     return;
   ZU_INFO("NivoTV", "Destroying the Nivo-TV plugin ...");
-  // A host thread inside a request holds the client mutex until the request ends, which a
-  // provider that does not answer would make the page reader's whole bound. The stop gives up
-  // the request under way instead, and any other the ending call still starts (every walk ends
-  // on stopping). The number of rounds only guards against a mutex that keeps failing.
-  if (pageReader) {
-    for (int round = 0; round < kStopRounds; ++round) {
-      if (mutex->TryLock(zu::Time::FromMilliSeconds(kStopRoundMilliseconds))) {
-        mutex->Unlock();
-        break;
-      }
-      pageReader->CancelRequest();
-    }
-  }
-  ScopedLock lock(mutex);
-  if (epgUpdateThread) {
+  GiveUpRequestsUntilUnlocked();
+  ScopedLock lock(mutex_);
+  if (epgUpdateThread_) {
     // The quit message ends the thread's wait at once; Stop then joins it. The thread never
-    // takes the client mutex, so stopping it while holding the mutex cannot deadlock.
-    epgUpdateThread->SendThreadMessage(
+    // takes the client lock, so stopping it while holding the lock cannot deadlock.
+    epgUpdateThread_->SendThreadMessage(
         std::make_shared<multi_threading::Message>(multi_threading::Message::QuitId));
-    epgUpdateThread->Stop();
-    epgUpdateThread.reset();
+    epgUpdateThread_->Stop();
+    epgUpdateThread_.reset();
   }
   ZU_INFO("NivoTV", "Destroying done.");
-  status = StatusNeedRestart;
-  RemoveLogBridge();
-  ReleaseHost();
-  host = nullptr;
+  status_ = StatusNeedRestart;
+  logBridge_.Remove();
+  if (files_)
+    files_->Release();
+  host_ = nullptr;
+}
+
+void ClientCore::GiveUpRequestsUntilUnlocked() {
+  // A host thread inside a request holds the client lock until the request ends, which a
+  // provider that does not answer would make the page reader's whole bound. The stop gives up
+  // the request under way instead, and any other the ending call still starts (every walk ends
+  // on stopping). The number of rounds only guards against a lock that keeps failing.
+  if (!pageReader_)
+    return;
+  for (int round = 0; round < kStopRounds; ++round) {
+    if (mutex_->TryLock(zu::Time::FromMilliSeconds(kStopRoundMilliseconds))) {
+      mutex_->Unlock();
+      return;
+    }
+    pageReader_->CancelRequest();
+  }
 }
 
 int ClientCore::GetStatus() {
-  ScopedLock lock(mutex);
-  return status;
+  ScopedLock lock(mutex_);
+  return status_;
+}
+
+void ClientCore::EnsureChannelsLoaded() {
+  ScopedLock lock(mutex_);
+  if (IsRunning() && catalogue_->EnsureLoaded())
+    guide_->LoadEPG(catalogue_->Table()->channels);
+}
+
+ChannelTablePtr ClientCore::GetChannelTable() {
+  ScopedLock lock(mutex_);
+  EnsureChannelsLoaded();
+  return catalogue_ ? catalogue_->Table() : std::make_shared<const ChannelTable>();
 }
 
 int ClientCore::GetChannels(void* handle, bool radio) {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  for (const auto& entry : channels) {
-    if (stopping || host == nullptr)
+  ScopedLock lock(mutex_);
+  const ChannelTablePtr table = GetChannelTable();
+  for (const auto& entry : table->channels) {
+    if (stopping_ || !IsRunning())
       break;
     const Channel& channel = entry.second;
     if (channel.isRadio != radio)
       continue;
-    host->TransferChannel(handle, channel,
-                          channel.isRadio ? std::string() : GetChannelLogoPath(channel));
+    host_->TransferChannel(handle, channel,
+                           channel.isRadio ? std::string() : logos_->GetChannelLogoPath(channel));
   }
-  return channels.empty() ? ResultNotImplemented : ResultNoError;
+  return table->channels.empty() ? ResultNotImplemented : ResultNoError;
 }
 
 int ClientCore::GetChannelGroups(void* handle, bool radio) {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  for (const auto& group : channelGroups) {
-    if (stopping || host == nullptr)
+  ScopedLock lock(mutex_);
+  const ChannelTablePtr table = GetChannelTable();
+  for (const auto& group : table->groups) {
+    if (stopping_ || !IsRunning())
       break;
     if (group.second == radio)
-      host->TransferChannelGroup(handle, group.first, group.second);
+      host_->TransferChannelGroup(handle, group.first, group.second);
   }
-  return channels.empty() ? ResultNotImplemented : ResultNoError;
+  return table->channels.empty() ? ResultNotImplemented : ResultNoError;
 }
 
 int ClientCore::GetChannelGroupMembers(void* handle, const std::string& groupName, bool radio) {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  for (const auto& entry : channels) {
-    if (stopping || host == nullptr)
+  ScopedLock lock(mutex_);
+  const ChannelTablePtr table = GetChannelTable();
+  for (const auto& entry : table->channels) {
+    if (stopping_ || !IsRunning())
       break;
     const Channel& channel = entry.second;
     if (channel.isRadio == radio && channel.groups.count(groupName) != 0)
-      host->TransferChannelGroupMember(handle, groupName, channel.uid, channel.number);
+      host_->TransferChannelGroupMember(handle, groupName, channel.uid, channel.number);
   }
   return ResultNoError;
 }
 
 int ClientCore::GetChannelsAmount() {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  return static_cast<int>(channels.size());
+  return static_cast<int>(GetChannelTable()->channels.size());
 }
 
 int ClientCore::GetChannelGroupsAmount() {
-  ScopedLock lock(mutex);
-  EnsureChannelsLoaded();
-  return static_cast<int>(channelGroups.size());
+  return static_cast<int>(GetChannelTable()->groups.size());
 }
 
-bool ClientCore::LoadData(const std::string& path, std::string& data) {
-  if (host == nullptr || !host->ReadFile(path, data)) {
-    ZU_WARNING("NivoTV", "Unable to open file '" + path + "'");
+bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t start, time_t end) {
+  ScopedLock lock(mutex_);
+  const ChannelTablePtr table = GetChannelTable();
+  if (!IsRunning())
     return false;
-  }
+  const Channel* channel = FindChannel(*table, uid);
+  if (channel == nullptr)
+    return false;
+  CountGuideRequest(*table);
+  if (channel->isRadio)
+    return true;
+  // A missing logo is downloaded now; its failure does not affect the guide.
+  logos_->UpdateChannelLogo(*channel);
+
+  const boost::posix_time::ptime windowStart = LocalTime(start);
+  const boost::posix_time::ptime windowEnd = LocalTime(end);
+  GuideStore::Update update = guide_->BeginUpdate(*channel, windowStart);
+  TVShows fetched = fetcher_->FetchShows(*channel, update.FetchStart(), windowEnd);
+  const std::vector<TVShow*>& shows = update.Merge(std::move(fetched));
+  if (detailedMode_)
+    fetcher_->ReadDetails(*channel, shows, stopping_);
+  HandOver(handle, shows, channel->number);
+  // A request that ended before this point (an exception) leaves the stored guide as it was.
+  update.Commit();
   return true;
 }
 
-bool ClientCore::SaveData(const std::string& path, const std::string& data) {
-  if (host == nullptr)
-    return false;
-  size_t written = 0;
-  const Host::WriteResult result = host->WriteFile(path, data, written);
-  // A full disk or a folder that cannot be written fails every write from then on; the user
-  // hears of the first, the log has them all.
-  if (result == Host::WriteNotOpened) {
-    ZU_RUN_FAILURE(&fileWriteFailures_, "NivoTV", "Failed opening file '" + path + "' for writing");
-  } else if (result == Host::WriteCutShort) {
-    ZU_RUN_FAILURE(&fileWriteFailures_, "NivoTV",
-                   "Failed writing file '" + path + "': wrote " +
-                       string::ToString(static_cast<unsigned long>(written)) + " of " +
-                       string::ToString(static_cast<unsigned long>(data.size())) + " bytes");
+const Channel* ClientCore::FindChannel(const ChannelTable& table, unsigned int uid) {
+  const Channels::const_iterator found = table.channels.find(uid);
+  if (found == table.channels.end()) {
+    ZU_ERROR("NivoTV", "Channel with id " + string::ToString(uid) + " not found");
+    return nullptr;
   }
-  return result == Host::WriteDone;
+  return &found->second;
 }
 
-std::string ClientCore::GetChannelLogoPath(const Channel& channel) const {
-  return MakeChannelLogoPath(file_name::AddPaths(userPath, "channel_logos"), channel);
+void ClientCore::CountGuideRequest(const ChannelTable& table) {
+  ++epgRequestCount_;
+  if (epgRequestCount_ == table.channels.size())
+    StartEPGUpdateThread(table);
 }
 
-void ClientCore::InstallLogBridge(Host& hostInterface) {
-  RemoveLogBridge();
-  output::SetOuputFormatter(std::make_shared<PrintFormatter>());
-  const int levels[] = {Host::LogError, Host::LogNotice, Host::LogInfo, Host::LogDebug};
-  for (int level : levels)
-    logTargets_.push_back(std::make_shared<TraceTarget>(&hostInterface, level));
-  output::SetErrorTarget(logTargets_[0]);
-  output::SetWarningTarget(logTargets_[1]);
-  output::SetInfoTarget(logTargets_[2]);
-  output::SetTraceTarget(logTargets_[3]);
+void ClientCore::StartEPGUpdateThread(const ChannelTable& table) {
+  // A request that slips in while the client shuts down must not leave a thread behind that
+  // nobody stops.
+  if (epgUpdateThread_ || stopping_ || !IsRunning())
+    return;
+  epgUpdateThread_ = multi_threading::factory::CreateThread("EPG_UpdateThread", 0,
+                                                            multi_threading::Thread::Normal);
+  if (!epgUpdateThread_)
+    return;  // logged by the factory
+  std::vector<unsigned int> uids;
+  uids.reserve(table.channels.size());
+  for (const auto& entry : table.channels)
+    uids.push_back(entry.first);
+  EPGUpdateThread::Client& client = *this;
+  epgUpdateThread_->Start(
+      std::make_shared<EPGUpdateThread>(client, std::move(uids), options_.epgUpdateWait));
 }
 
-void ClientCore::RemoveLogBridge() {
-  output::SetErrorTarget(output::PrintTargetPtr());
-  output::SetWarningTarget(output::PrintTargetPtr());
-  output::SetInfoTarget(output::PrintTargetPtr());
-  output::SetTraceTarget(output::PrintTargetPtr());
-  output::SetOuputFormatter(output::PrintFormatterPtr());
-  // A line that took a target before the routing changed may still be on its way to the
-  // host; Detach waits for it, so nothing reaches the host once it is released.
-  for (const SharedPtr<TraceTarget>& target : logTargets_)
-    target->Detach();
-  logTargets_.clear();
+void ClientCore::HandOver(void* handle, const std::vector<TVShow*>& shows,
+                          unsigned int channelNumber) {
+  TVShow decoded;
+  for (const TVShow* show : shows) {
+    if (!IsRunning())
+      break;
+    host_->TransferEpgEntry(handle, ShowForHost(*show, decoded), channelNumber);
+  }
 }
 
-void ClientCore::CreateCacheDirectory(const std::string& name, const char* failure) {
+void ClientCore::SwitchToDetailedMode() {
+  detailedMode_ = true;
+}
+
+void ClientCore::Notify(const std::string& text) {
+  if (host_ != nullptr)
+    host_->Notify(Host::NotifyInfo, text);
+}
+
+void ClientCore::TriggerRefresh(unsigned int uid) {
+  if (host_ != nullptr)
+    host_->TriggerEpgUpdate(uid);
+}
+
+bool ClientCore::IsStopping() const {
+  return stopping_;
+}
+
+void ClientCore::CreateCacheDirectory(const std::string& userPath, const std::string& name,
+                                      const char* failure) {
   if (!file::CreateDirRecursive(file_name::AddPaths(userPath, name)))
     ZU_ERROR("NivoTV", failure);
 }

@@ -2,8 +2,7 @@
 
 #include <atomic>
 #include <ctime>
-#include <map>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,25 +10,33 @@
 #include "multi_threading/Mutex.h"
 #include "multi_threading/Thread.h"
 #include "multi_threading/Time.h"
-#include "nivo/Channel.h"
+#include "nivo/ChannelCatalogue.h"
+#include "nivo/EPGUpdateThread.h"
 #include "nivo/FailureRun.h"
+#include "nivo/HostLogBridge.h"
+#include "nivo/HttpPageReader.h"
 #include "nivo/TVShow.h"
 
 namespace zu {
 namespace nivo {
 
+class GuideFetcher;
+class GuideStore;
 class Host;
-class HttpPageReader;
-class TraceTarget;
+class HostFiles;
+class LogoStore;
 
-// The client as the media-centre host sees it, without knowing which host that is: the
-// channel and guide tables, their loading and caching, the walks that hand them to the host,
-// and the start-up and shut-down of everything but the host binding. An adapter per host API
-// derives from it, binds the host, and reaches the client through these operations.
+// The client as the media-centre host sees it, without knowing which host that is: the one
+// facade an adapter per host API holds and calls. It composes the parts that do the work (the
+// channel catalogue, the guide store, the guide fetcher, the logo store, the host's files)
+// and answers the host's requests with them: the channel, group and member walks, the guide
+// requests, the lazy channel load, and the start-up and shut-down of everything but the
+// host binding, the guide update thread included.
 //
-// Threads: the host calls the operations from its own threads; each one that touches the
-// tables holds the client mutex for its whole work. stopping ends running walks early.
-class ClientCore {
+// Threads: the host calls the operations from its own threads; each one takes the client
+// lock for its whole work, network waits included. The guide update thread never takes it.
+// DeInit may come from any thread and ends running walks and requests early.
+class ClientCore final : private EPGUpdateThread::Client {
  public:
   // Status values, as the host's add-on status.
   enum Status {
@@ -41,39 +48,55 @@ class ClientCore {
   // Results of the host requests, as the host's PVR error values.
   enum Result { ResultNoError = 0, ResultUnknown = -1, ResultNotImplemented = -2 };
 
-  // Creates the page reader (its socket server starts here) and the client mutex; status
+  struct Options {
+    // How long the guide update thread waits after its start before it switches to detailed
+    // mode, and between two refresh triggers.
+    zu::Time epgUpdateWait = zu::Time::FromSeconds(30);
+    // How long one guide request may spend reading show details: once a details request ends
+    // after that much time, the remaining shows wait for the next guide request. At least one
+    // show is read per request.
+    zu::Time epgDetailsBudget = zu::Time::FromSeconds(30);
+    // The bounds of the client's page reader.
+    HttpPageReader::Options pageReader;
+  };
+
+  // Creates the page reader (its socket server starts here) and the client lock; status
   // StatusUnknown. Nothing is loaded and nothing is requested.
   ClientCore();
-  // DeInit, then the members in reverse order, the page reader's socket server last but one.
-  virtual ~ClientCore();
+  explicit ClientCore(const Options& options);
+  // DeInit, then the parts, the page reader's socket server last but one.
+  ~ClientCore();
 
   ClientCore(const ClientCore&) = delete;
   ClientCore& operator=(const ClientCore&) = delete;
 
-  // Routes all diagnostics output into the host log (errors also as notifications), takes
-  // the paths, and creates "channel_logos", "show_logos" and "epg" below the user path (a
-  // failure is logged and changes nothing). host is not owned and must stay usable until
-  // DeInit. Returns status: StatusOk. Call with the client mutex held.
+  // Routes all diagnostics output into the host log (errors also as notifications), makes the
+  // parts with the paths, and creates "channel_logos", "show_logos" and "epg" below the user
+  // path (a failure is logged and changes nothing). host is not owned and must stay usable
+  // until DeInit. Returns status: StatusOk.
   int Init(Host& host, const std::string& userPath, const std::string& clientPath);
-  // Sets stopping; when Init ran: stops the guide update thread, status StatusNeedRestart,
-  // returns output to the standard streams and lets go of the host (ReleaseHost). Safe to
+  // Sets stopping, which ends running walks and gives up a request under way; when Init ran:
+  // stops the guide update thread, status StatusNeedRestart, returns output to the standard
+  // streams and lets go of the host, which the caller may release once this returns. Safe to
   // call more than once and from any thread.
   void DeInit();
 
-  // status, read under the client mutex.
+  // status: StatusUnknown after construction, StatusOk after Init, StatusNeedRestart after
+  // DeInit.
   int GetStatus();
 
-  // When the channel table is empty: loads it from the stored tables, the provider's station
-  // list and playlists and the shipped radio playlist, saves it to the channel cache, and
-  // reads the guide cache. A table that stays empty is loaded again by the next call. Cache
-  // files that cannot be read are logged and skipped. Takes the client mutex.
+  // When the channel table is empty: loads it (see ChannelCatalogue) and then reads the guide
+  // cache. A table that stays empty is loaded again by the next call. Does nothing before Init
+  // and after DeInit.
   void EnsureChannelsLoaded();
+  // The channel table after EnsureChannelsLoaded; never null, empty when nothing could be
+  // loaded. It never changes: any thread may read it without a lock.
+  ChannelTablePtr GetChannelTable();
 
-  // The host requests (after EnsureChannelsLoaded, under the client mutex). The walks hand
-  // one record per entry to the host with handle, in ascending order, and end early when
-  // stopping is set. GetChannels and GetChannelGroups give ResultNoError when channels is
-  // non-empty afterwards, ResultNotImplemented otherwise; GetChannelGroupMembers always
-  // ResultNoError.
+  // The host requests (after EnsureChannelsLoaded). The walks hand one record per entry to
+  // the host with handle, in ascending order, and end early when stopping is set.
+  // GetChannels and GetChannelGroups give ResultNoError when there are channels,
+  // ResultNotImplemented otherwise; GetChannelGroupMembers always ResultNoError.
   int GetChannels(void* handle, bool radio);
   int GetChannelGroups(void* handle, bool radio);
   // The members of the group of that name and kind: the channels of the kind that carry the
@@ -83,153 +106,74 @@ class ClientCore {
   int GetChannelsAmount();
   int GetChannelGroupsAmount();
 
-  // Reads the whole file through the host. False, with data unchanged, when it cannot be
-  // read; logs a Warning "Unable to open file '<path>'".
-  bool LoadData(const std::string& path, std::string& data);
-  // Replaces the file through the host; false when it cannot be written, which is logged
-  // naming the path: the first failure of the client's life as an Error, later ones as
-  // Warnings. A file written in part is deleted by the host.
-  bool SaveData(const std::string& path, const std::string& data);
-
-  // The local logo file of a TV channel (it need not exist yet).
-  std::string GetChannelLogoPath(const Channel& channel) const;
-
-  // ---- Channel catalogue ----
-
-  // Writes channels to "channels.zug" in the user path; an empty table is never written. A
-  // write failure is silent. Takes the client mutex.
-  void SaveChannels();
-  // The stored channel table: the shipped "tv.zug" of the installation path, overlaid by the
-  // channels of "channels.zug" in the user path that have a stream URL. A missing file adds
-  // nothing (Warning); a file that is not a channel table adds nothing either (Error naming
-  // the file). Never throws for bad files.
-  Channels LoadCachedChannels();
-  // When channels is empty: replaces it with the stored table merged with the provider's
-  // station list and playlists, and registers the groups of the table. Takes the client mutex.
-  void LoadTVChannels();
-  // Adds the radio channels of the shipped "radio.m3u" (uids from 10000 in file order, each
-  // replacing whatever was stored under its uid) and registers the groups of the table: those
-  // of its TV channels as TV groups, those of its radio channels as radio groups. Takes the
-  // client mutex.
-  void LoadRadioChannels();
-  // Writes data to the channel's logo file through the host (see SaveData). A logo that could
-  // not be written is not downloaded again while the client lives.
-  void SaveChannelLogo(const Channel& channel, const std::string& data);
-  // Downloads the logo of a TV channel whose logo file does not exist yet and saves it; radio
-  // channels, existing files and logos that could not be written are left alone. A failed
-  // download leaves no file, so the next call tries again; while downloads keep failing only
-  // the first failure is an Error, and an invalid logo URL is an Error once per channel. Takes
-  // the client mutex; blocks for the download.
-  void UpdateChannelLogo(const Channel& channel);
-
-  // ---- Programme guide ----
-
   // Answers the host's guide request for channel uid and the window [start, end) (seconds
   // since the epoch): hands every show of the channel's guide to the host request handle, in
-  // start order, after fetching the part of the window the guide cache lacks (merged into the
-  // cached shows, see MergeShows) and, in detailed mode, the details of coming shows; then
-  // rewrites the channel's guide cache. Exceptions of the show readers are logged here and
-  // never leave it. While the show list (or details) requests of the guide requests keep
-  // failing, only the first failure is logged as an Error, the rest as Warnings. Takes the
-  // client mutex. False when the channel is unknown (logged); true otherwise, radio channels
-  // included (they have no guide).
+  // start order, after fetching the part of the window the guide cache lacks and, in detailed
+  // mode, the details of coming shows; then rewrites the channel's guide cache. The request
+  // that completes the first round over all channels starts the guide update thread. Reader
+  // failures are logged and never leave it; while the show list (or details) requests keep
+  // failing, only the first failure is logged as an Error, the rest as Warnings. False when
+  // the channel is unknown (logged); true otherwise, radio channels included (they have no
+  // guide).
   bool UpdateEPGForChannel(void* handle, unsigned int uid, time_t start, time_t end);
-  // Fills epg from the guide cache files of every channel; a file that cannot be read is
-  // logged and skipped, and the channel keeps what epg held. Call with the client mutex held,
-  // after the channel table was loaded.
-  void LoadEPG();
-  // userPath/epg/channel_<uid>.zug: the guide cache file of the channel.
-  std::string GetEPGCacheFileName(const Channel& channel) const;
-
-  // How long the guide update thread waits after its start before it switches to detailed
-  // mode, and between two refresh triggers. Read when the thread is created.
-  zu::Time epgUpdateWait = zu::Time::FromSeconds(30);
-  // How long one guide request may spend reading show details: once a details request ends
-  // after that much time, the remaining shows wait for the next guide request. At least one
-  // show is read per request. Read by every guide request.
-  zu::Time epgDetailsBudget = zu::Time::FromSeconds(30);
-
-  // An add-on status value: StatusUnknown after construction, StatusOk after Init,
-  // StatusNeedRestart after DeInit, StatusPermanentFailure during destruction.
-  int status = StatusUnknown;
-  // The host's user data path of the add-on: root of the caches and logos.
-  std::string userPath;
-  // The add-on's installation path: the files shipped with it.
-  std::string clientPath;
-  // Fetches the provider's pages; shared with the readers. Holds the HTTP socket server.
-  SharedPtr<HttpPageReader> pageReader;
-  // The channel table; empty means not loaded yet.
-  Channels channels;
-  ChannelGroups channelGroups;
-  // The guide table: channel unique id -> the channel's shows.
-  std::map<unsigned int, TVShows> epg;
-  // The guide update thread; empty until every channel's guide was requested once. Written
-  // under the client mutex.
-  multi_threading::ThreadPtr epgUpdateThread;
-  // Set once by the guide update thread: guide requests then also read show details.
-  std::atomic<bool> detailedEpgTriggered{false};
-  // Guide requests for known channels served so far (client mutex).
-  unsigned int epgRequestCount = 0;
-  // The client mutex (recursive).
-  multi_threading::MutexPtr mutex;
-  // Set first thing by DeInit; walks over channels and shows end when they see it.
-  std::atomic<bool> stopping{false};
-
- protected:
-  // Called by DeInit under the client mutex after the output routing was returned to the
-  // standard streams: the adapter releases its host binding here.
-  virtual void ReleaseHost() {}
-
-  // The host, set by Init and cleared by DeInit; not owned.
-  Host* host = nullptr;
 
  private:
-  // The guide update thread calls the host and sets detailedEpgTriggered.
-  friend class EPGUpdateThread;
+  // EPGUpdateThread::Client, on the update thread.
+  void SwitchToDetailedMode() override;
+  void Notify(const std::string& text) override;
+  void TriggerRefresh(unsigned int uid) override;
+  bool IsStopping() const override;
 
-  // ---- Channel catalogue ----
-  // channelGroups = the groups the channels of the table carry, each with its channel's kind.
-  void RegisterChannelGroups();
-  // Reads the channel table archive at path into table. False, with table unchanged, when the
-  // file cannot be read or is not a channel table (logged).
-  bool ReadChannelTable(const std::string& path, Channels& table);
-  // An informational notification to the host, when one is bound.
-  void NotifyHost(const std::string& text);
+  // Whether the client is between Init and DeInit: the parts are there and the host is
+  // bound. Client lock held.
+  bool IsRunning() const { return host_ != nullptr; }
+  // The channel uid of the table, or null (logged "Channel with id <uid> not found").
+  static const Channel* FindChannel(const ChannelTable& table, unsigned int uid);
+  // Counts a guide request of a known channel; the one that completes the first round over
+  // the table's channels starts the guide update thread. Client lock held.
+  void CountGuideRequest(const ChannelTable& table);
+  // Creates and starts the guide update thread unless it exists or the client is stopping.
+  // Client lock held.
+  void StartEPGUpdateThread(const ChannelTable& table);
+  // Hands the shows to the host request handle, as the host is to see them.
+  void HandOver(void* handle, const std::vector<TVShow*>& shows, unsigned int channelNumber);
+  // Gives up the page reader's request under way until the client lock is free, so that the
+  // stop never waits for a provider that does not answer.
+  void GiveUpRequestsUntilUnlocked();
+  void CreateCacheDirectory(const std::string& userPath, const std::string& name,
+                            const char* failure);
 
-  // ---- Programme guide ----
-  // The name of a channel's guide cache file in the directory "epg".
-  static std::string EPGCacheFileName(unsigned int uid);
-  // The names of the entries of the directory "epg"; false when it cannot be listed.
-  bool ListEPGCacheFiles(std::set<std::string>& names) const;
-  // Creates and starts the guide update thread unless it exists or the client is shutting
-  // down. Client mutex held.
-  void StartEPGUpdateThread();
-  // Reads the details of the coming shows of shows that lack them, in order, until one
-  // fails with an exception (logged), the pass has taken epgDetailsBudget, or stopping is set;
-  // the rest waits for the next request. A page that does not come is logged by the reader
-  // and its show is tried again with the next request.
-  // Shows of id 0 are skipped: the provider has no details for them.
-  void ReadEPGDetails(const Channel& channel, const std::vector<TVShow*>& shows);
-
-  void InstallLogBridge(Host& host);
-  void RemoveLogBridge();
-  void CreateCacheDirectory(const std::string& name, const char* failure);
-
-  // Set by Init, cleared by the DeInit that releases the host; read without the mutex.
+  const Options options_;
+  // The client lock (recursive).
+  multi_threading::MutexPtr mutex_;
+  // Set first thing by DeInit; walks over channels and shows end when they see it.
+  std::atomic<bool> stopping_{false};
+  // Set by Init, cleared by the DeInit that lets go of the host; read without the lock.
   std::atomic<bool> initialised_{false};
-  // The targets installed by InstallLogBridge, kept to detach them from the host.
-  std::vector<SharedPtr<TraceTarget>> logTargets_;
+  // Set once by the guide update thread: guide requests then also read show details.
+  std::atomic<bool> detailedMode_{false};
 
-  // Runs of like failures (see FailureRun). Guide requests: show lists, show details and logo
-  // downloads each end their run with a success. Files that cannot be written and invalid logo
-  // URLs (per channel uid) are Errors once in the client's life.
+  // Everything below: client lock.
+  int status_ = StatusUnknown;
+  // Set by Init, cleared by DeInit; also read by the guide update thread, which runs only in
+  // between.
+  Host* host_ = nullptr;
+  HostLogBridge logBridge_;
+  // Fetches the provider's pages for the parts. Holds the HTTP socket server.
+  SharedPtr<HttpPageReader> pageReader_;
+  // Runs of like failures of the guide requests (see FailureRun), shared by the fetchers.
   FailureRun showListFailures_;
   FailureRun showDetailsFailures_;
-  FailureRun logoFailures_;
-  FailureRun fileWriteFailures_;
-  std::map<unsigned int, FailureRun> invalidLogoUrls_;
-  // Logo files that could not be written (client mutex): not downloaded again.
-  std::set<std::string> unwritableLogos_;
+  // The parts, made by Init.
+  std::unique_ptr<HostFiles> files_;
+  std::unique_ptr<ChannelCatalogue> catalogue_;
+  std::unique_ptr<GuideStore> guide_;
+  std::unique_ptr<LogoStore> logos_;
+  std::unique_ptr<GuideFetcher> fetcher_;
+  // The guide update thread; empty until every channel's guide was requested once.
+  multi_threading::ThreadPtr epgUpdateThread_;
+  // Guide requests for known channels served so far.
+  unsigned int epgRequestCount_ = 0;
 };
 
 }  // namespace nivo

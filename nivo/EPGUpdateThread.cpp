@@ -4,8 +4,6 @@
 
 #include "multi_threading/Factory.h"
 #include "multi_threading/Message.h"
-#include "nivo/ClientCore.h"
-#include "nivo/Host.h"
 #include "output/Output.h"
 
 namespace zu {
@@ -32,7 +30,7 @@ bool QuietPeriodPassed(const ThreadPtr& thread, const zu::Time& wait) {
 
 }  // namespace
 
-EPGUpdateThread::EPGUpdateThread(ClientCore* client, std::vector<unsigned int> channelUids,
+EPGUpdateThread::EPGUpdateThread(Client& client, std::vector<unsigned int> channelUids,
                                  const zu::Time& wait)
     : client_(client), channelUids_(std::move(channelUids)), wait_(wait) {}
 
@@ -40,17 +38,15 @@ bool EPGUpdateThread::Run() {
   ThreadPtr thread = multi_threading::factory::GetCurrentThread();
   if (!thread)
     return true;  // logged by the factory; without a queue the quit message could not end us
-  if (!QuietPeriodPassed(thread, wait_) || client_->stopping)
+  if (!QuietPeriodPassed(thread, wait_) || client_.IsStopping())
     return true;
-  client_->detailedEpgTriggered = true;
+  client_.SwitchToDetailedMode();
   // Shown to the user directly, not through the diagnostics output (which would show it as an
   // error notification, or not at all).
-  if (client_->host != nullptr)
-    client_->host->Notify(Host::NotifyInfo, "Triggering detailed EPG update");
+  client_.Notify("Triggering detailed EPG update");
   for (unsigned int uid : channelUids_) {
-    if (client_->host != nullptr)
-      client_->host->TriggerEpgUpdate(uid);
-    if (!QuietPeriodPassed(thread, wait_) || client_->stopping)
+    client_.TriggerRefresh(uid);
+    if (!QuietPeriodPassed(thread, wait_) || client_.IsStopping())
       break;
   }
   return true;

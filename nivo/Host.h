@@ -1,6 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "nivo/Channel.h"
@@ -62,6 +66,24 @@ class Host {
   // Asks the host to request the timers again.
   virtual void TriggerTimerUpdate() = 0;
 };
+
+// What ReadWholeFile got.
+enum class WholeFileRead {
+  // Every byte of the file.
+  Done,
+  // A read failed.
+  Failed,
+  // Fewer bytes than the host reported.
+  CutShort
+};
+
+// For the hosts' ReadFile: reads a whole file into data through read, which reads at most size
+// bytes into buffer and returns how many (0 at the end of the file, negative on failure).
+// length is the file's length as the host reports it, negative when it does not know; the
+// pieces are no larger than it and the memory reserved ahead is bounded, so a bogus length
+// costs no memory. data holds what was read, also when that was not all.
+WholeFileRead ReadWholeFile(int64_t length, const std::function<ssize_t(char*, size_t)>& read,
+                            std::string& data);
 
 }  // namespace nivo
 }  // namespace zu

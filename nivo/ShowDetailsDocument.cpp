@@ -6,70 +6,12 @@
 
 #include "base/String.h"
 #include "nivo/Json.h"
+#include "nivo/ShowTexts.h"
 
 namespace zu {
 namespace nivo {
 
 namespace {
-
-struct NamedEntity {
-  const char* name;  // including the ";"
-  char character;
-};
-
-const NamedEntity kNamedEntities[] = {
-    {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
-
-const std::uint32_t kReplacementCharacter = 0xFFFD;
-// More digits than this cannot be a code point; they are counted but not evaluated.
-const std::size_t kMaxCodePointDigits = 7;
-
-void AppendUtf8(std::uint32_t codePoint, std::string& to) {
-  if (codePoint < 0x80) {
-    to += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    to += static_cast<char>(0xC0 | (codePoint >> 6));
-    to += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    to += static_cast<char>(0xE0 | (codePoint >> 12));
-    to += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    to += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    to += static_cast<char>(0xF0 | (codePoint >> 18));
-    to += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    to += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    to += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
-}
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// Decodes a numeric reference whose "&" is at text[at]. Returns the offset after it, or
-// nothing when there is none (no digits, or digits followed by something else than ";").
-std::optional<std::size_t> DecodeNumeric(const std::string& text, std::size_t at, std::string& to) {
-  std::size_t position = at + 2;  // after "&#"
-  const std::size_t digitsStart = position;
-  std::uint32_t value = 0;
-  while (position < text.size() && IsDigit(text[position])) {
-    if (position - digitsStart < kMaxCodePointDigits)
-      value = value * 10 + static_cast<std::uint32_t>(text[position] - '0');
-    ++position;
-  }
-  const std::size_t digits = position - digitsStart;
-  if (digits == 0)
-    return std::nullopt;
-  if (position < text.size()) {
-    if (text[position] != ';')
-      return std::nullopt;
-    ++position;
-  }
-  const bool valid = digits <= kMaxCodePointDigits && value != 0 && value <= 0x10FFFF &&
-                     !(value >= 0xD800 && value <= 0xDFFF);
-  AppendUtf8(valid ? value : kReplacementCharacter, to);
-  return position;
-}
 
 std::string StringOr(const std::optional<JsonValue>& value) {
   return value && value->IsString() ? value->GetString() : std::string();
@@ -90,43 +32,6 @@ std::optional<JsonValue> FindEvent(const JsonValue& root) {
 }
 
 }  // namespace
-
-std::string DecodeEntities(const std::string& text) {
-  if (text.find('&') == std::string::npos)
-    return text;
-  std::string decoded;
-  decoded.reserve(text.size());
-  std::size_t position = 0;
-  while (position < text.size()) {
-    const char c = text[position];
-    if (c != '&' || position + 1 == text.size()) {
-      decoded += c;
-      ++position;
-      continue;
-    }
-    bool replaced = false;
-    for (const NamedEntity& entity : kNamedEntities) {
-      if (text.compare(position + 1, std::char_traits<char>::length(entity.name), entity.name) ==
-          0) {
-        decoded += entity.character;
-        position += 1 + std::char_traits<char>::length(entity.name);
-        replaced = true;
-        break;
-      }
-    }
-    if (replaced)
-      continue;
-    if (text[position + 1] == '#') {
-      if (std::optional<std::size_t> next = DecodeNumeric(text, position, decoded)) {
-        position = *next;
-        continue;
-      }
-    }
-    decoded += c;
-    ++position;
-  }
-  return decoded;
-}
 
 std::string MakeShowDetailsPath(unsigned int id) {
   return "a/api.mobile.event.get?type=JSON.3&evid=" + zu::string::ToString(id);
@@ -181,9 +86,7 @@ void ParseShowDetails(const std::string& body, TVShow& show) {
     }
   }
 
-  show.title = DecodeEntities(title);
-  show.subTitle = DecodeEntities(subTitle);
-  show.description = DecodeEntities(description);
+  SetDetailTexts(show, title, subTitle, description);
   show.duration = duration;
   show.country = country;
   show.year = year;

@@ -1,7 +1,20 @@
 #include "nivo/TVShow.h"
 
+#include <stdexcept>
+
 namespace zu {
 namespace nivo {
+
+boost::posix_time::ptime LocalTime(time_t time) {
+  struct tm broken = {};
+  if (localtime_r(&time, &broken) != nullptr) {
+    try {
+      return boost::posix_time::ptime_from_tm(broken);
+    } catch (const std::out_of_range&) {
+    }
+  }
+  throw std::runtime_error("could not convert calendar time to local time");
+}
 
 void TVShow::AddGenre(const std::string& genre) {
   genres.insert(genre);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <set>
 #include <string>
 #include <utility>
@@ -53,6 +54,13 @@ class TVShow {
 
 // A channel's shows in the order they were collected.
 using TVShows = std::vector<TVShow>;
+
+// The local wall-clock time of a calendar time. The provider's show times are local
+// wall-clock times and go back to the host through mktime, so the host's times have to come
+// in the same way for both to meet. Throws std::runtime_error "could not convert calendar
+// time to local time" when the time has no local date (or one outside the years 1400 to 9999
+// that a show time can hold).
+boost::posix_time::ptime LocalTime(time_t time);
 
 }  // namespace nivo
 }  // namespace zu

@@ -1,5 +1,5 @@
 // The host-neutral client core against a recording host: start-up and shut-down, the log
-// bridge, the walks that hand the tables to the host, and the file helpers.
+// bridge, the walks that hand the tables to the host, and the host's files.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,9 @@
 #include "FakeHost.h"
 #include "base/File.h"
 #include "base/TempDir.h"
+#include "nivo/CacheArchive.h"
+#include "nivo/ClientCore.h"
+#include "nivo/HostFiles.h"
 #include "output/Output.h"
 
 namespace {
@@ -19,7 +22,6 @@ using zu::nivo::Channel;
 using zu::nivo::ClientCore;
 using zu::nivo::Host;
 using zu_test::CapturedFd;
-using zu_test::FakeClient;
 using zu_test::FakeHost;
 using zu_test::TempDir;
 
@@ -40,17 +42,20 @@ class ClientCoreTest : public ::testing::Test {
  protected:
   ClientCoreTest() { zu_test::PointProviderAtClosedPort(); }
   void Start() { ASSERT_EQ(ClientCore::StatusOk, client.Init(host, dir.Path(), dir / "install")); }
+  // Ships the channel table the client loads (the provider cannot be reached): groups News
+  // and news (TV) and Radio (radio).
   void AddChannels() {
-    client.channels[30] = MakeChannel(30, "Radio Eins", true, {"Radio"});
-    client.channels[10] =
+    zu::nivo::Channels channels;
+    channels[30] = MakeChannel(30, "Radio Eins", true, {"Radio"});
+    channels[10] =
         MakeChannel(10, "Erste", false, {"News", "news"}, "http://127.0.0.1:9/l/erste.png");
-    client.channels[20] = MakeChannel(20, "Zweite", false, {"News"});
-    client.channelGroups = {{"News", false}, {"news", false}, {"Radio", true}};
+    channels[20] = MakeChannel(20, "Zweite", false, {"News"});
+    host.PutFile(dir / "install/tv.zug", zu::nivo::WriteChannelsArchive(channels));
   }
 
   TempDir dir;
   FakeHost host;
-  FakeClient client{host};
+  ClientCore client;
 };
 
 TEST_F(ClientCoreTest, StartCreatesTheCacheDirectoriesAndReportsToTheHostLog) {
@@ -60,8 +65,6 @@ TEST_F(ClientCoreTest, StartCreatesTheCacheDirectoriesAndReportsToTheHostLog) {
   EXPECT_TRUE(zu::file::IsDirectory(dir / "channel_logos"));
   EXPECT_TRUE(zu::file::IsDirectory(dir / "show_logos"));
   EXPECT_TRUE(zu::file::IsDirectory(dir / "epg"));
-  EXPECT_EQ(dir.Path(), client.userPath);
-  EXPECT_EQ(dir / "install", client.clientPath);
   ASSERT_FALSE(host.Lines().empty());
   EXPECT_EQ(Host::LogInfo, host.Lines()[0].level);
   EXPECT_EQ("Creating the Nivo-TV plugin", host.Lines()[0].text);
@@ -101,12 +104,12 @@ TEST_F(ClientCoreTest, TheBridgeMapsEachOutputLevelToItsHostLevel) {
   EXPECT_EQ("broken", host.Notifications()[0].text);
 }
 
-TEST_F(ClientCoreTest, DeInitReleasesTheHostOnceAndReturnsOutputToTheStandardStreams) {
+// The adapter releases its host once DeInit returns; the core never calls it after that.
+TEST_F(ClientCoreTest, DeInitLetsGoOfTheHostAndReturnsOutputToTheStandardStreams) {
   Start();
   client.DeInit();
+  host.Release();
   EXPECT_EQ(ClientCore::StatusNeedRestart, client.GetStatus());
-  EXPECT_TRUE(client.stopping);
-  EXPECT_EQ(1, client.releases);
   EXPECT_EQ(1u, host.CountLines(Host::LogInfo, "Destroying the Nivo-TV plugin ..."));
   EXPECT_EQ(1u, host.CountLines(Host::LogInfo, "Destroying done."));
   const size_t lines = host.Lines().size();
@@ -119,16 +122,15 @@ TEST_F(ClientCoreTest, DeInitReleasesTheHostOnceAndReturnsOutputToTheStandardStr
   EXPECT_EQ(lines, host.Lines().size());
 
   client.DeInit();
-  EXPECT_EQ(1, client.releases);
+  EXPECT_EQ(0, client.GetChannelsAmount());
   EXPECT_EQ(0, host.LateCalls());
 }
 
-TEST_F(ClientCoreTest, DeInitWithoutInitOnlySetsStopping) {
+TEST_F(ClientCoreTest, DeInitWithoutInitTouchesNothing) {
   client.DeInit();
-  EXPECT_TRUE(client.stopping);
-  EXPECT_EQ(0, client.releases);
   EXPECT_EQ(ClientCore::StatusUnknown, client.GetStatus());
   EXPECT_TRUE(host.Lines().empty());
+  EXPECT_EQ(0, host.LateCalls());
 }
 
 // Lines written on another thread while the client shuts down either reach the host before
@@ -147,6 +149,7 @@ TEST_F(ClientCoreTest, NoLineReachesTheHostAfterItWasReleased) {
   while (written < 50)
     std::this_thread::yield();
   client.DeInit();
+  host.Release();
   const int afterRelease = written;
   while (written < afterRelease + 50)
     std::this_thread::yield();
@@ -183,14 +186,13 @@ TEST_F(ClientCoreTest, GetChannelsHandsOverOneKindInAscendingIdOrder) {
 
 TEST_F(ClientCoreTest, WithoutChannelsTheListsFailAndTheCountsAreZero) {
   Start();
-  client.channelGroups = {{"Orphan", false}};
   EXPECT_EQ(ClientCore::ResultNotImplemented, client.GetChannels(nullptr, false));
   // Groups follow the channel table: without channels the group list fails too.
   EXPECT_EQ(ClientCore::ResultNotImplemented, client.GetChannelGroups(nullptr, false));
   EXPECT_EQ(ClientCore::ResultNoError, client.GetChannelGroupMembers(nullptr, "Orphan", false));
   EXPECT_EQ(0, client.GetChannelsAmount());
   // The load that found nothing leaves no group without a channel.
-  EXPECT_TRUE(client.channelGroups.empty());
+  EXPECT_EQ(0, client.GetChannelGroupsAmount());
   EXPECT_TRUE(host.Transfers().empty());
 }
 
@@ -218,7 +220,8 @@ TEST_F(ClientCoreTest, GroupsAndMembersMatchTheRadioFlagAndTheExactName) {
 TEST_F(ClientCoreTest, AWalkEndsAtTheNextEntryOnceStoppingIsSet) {
   Start();
   AddChannels();
-  host.onTransfer = [this](const FakeHost::Transfer&) { client.stopping = true; };
+  // The stop sets stopping before anything else; here it comes from the host's thread itself.
+  host.onTransfer = [this](const FakeHost::Transfer&) { client.DeInit(); };
   EXPECT_EQ(ClientCore::ResultNoError, client.GetChannels(nullptr, false));
   EXPECT_EQ(1u, host.Transfers().size());
   EXPECT_EQ(ClientCore::ResultNoError, client.GetChannelGroupMembers(nullptr, "News", false));
@@ -235,17 +238,24 @@ TEST_F(ClientCoreTest, AGuideRequestForAnUnknownChannelIsLoggedAndRefused) {
 
 TEST_F(ClientCoreTest, LoadDataLeavesTheTargetAloneWhenTheFileCannotBeRead) {
   Start();
+  zu::nivo::HostFiles files(host);
   std::string data = "previous";
-  EXPECT_FALSE(client.LoadData(dir / "missing.zug", data));
+  EXPECT_FALSE(files.LoadData(dir / "missing.zug", data));
   EXPECT_EQ("previous", data);
   EXPECT_EQ(
       1u, host.CountLines(Host::LogNotice, "Unable to open file '" + (dir / "missing.zug") + "'"));
   EXPECT_TRUE(host.Notifications().empty());
 
-  EXPECT_TRUE(client.SaveData(dir / "kept.zug", std::string("a\0b", 3)));
-  EXPECT_TRUE(client.LoadData(dir / "kept.zug", data));
+  EXPECT_TRUE(files.SaveData(dir / "kept.zug", std::string("a\0b", 3)));
+  EXPECT_TRUE(files.LoadData(dir / "kept.zug", data));
   EXPECT_EQ(std::string("a\0b", 3), data);
-  EXPECT_FALSE(client.SaveData(dir / "unwritable.zug", "x"));
+  EXPECT_FALSE(files.SaveData(dir / "unwritable.zug", "x"));
+
+  // Released, the files no longer reach the host.
+  files.Release();
+  EXPECT_FALSE(files.LoadData(dir / "kept.zug", data));
+  EXPECT_FALSE(files.SaveData(dir / "kept.zug", "y"));
+  EXPECT_EQ(std::string("a\0b", 3), host.File(dir / "kept.zug"));
 }
 
 }  // namespace

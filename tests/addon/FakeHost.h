@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "nivo/ClientCore.h"
 #include "nivo/Host.h"
 
 namespace zu_test {
@@ -136,25 +135,6 @@ class FakeHost : public zu::nivo::Host {
   std::vector<Line> notifications_;
   std::vector<Transfer> transfers_;
   std::map<std::string, std::string> files_;
-};
-
-// A client core bound to a FakeHost, which it releases the way an adapter releases its
-// host binding.
-class FakeClient : public zu::nivo::ClientCore {
- public:
-  explicit FakeClient(FakeHost& host) : fakeHost_(host) {}
-  ~FakeClient() override { DeInit(); }
-
-  int releases = 0;
-
- protected:
-  void ReleaseHost() override {
-    ++releases;
-    fakeHost_.Release();
-  }
-
- private:
-  FakeHost& fakeHost_;
 };
 
 }  // namespace zu_test

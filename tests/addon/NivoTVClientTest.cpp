@@ -11,11 +11,12 @@
 #include <stdexcept>
 
 #include "CapturedFd.h"
-#include "addon/ClientInstance.h"
+#include "addon/HelperLibraryHost.h"
 #include "addon/NivoTVClient.h"
 #include "base/File.h"
 #include "base/TempDir.h"
-#include "multi_threading/ScopedLock.h"
+#include "nivo/HostBoundary.h"
+#include "nivo/HostFiles.h"
 #include "output/LogRecorder.h"
 
 namespace {
@@ -42,12 +43,9 @@ bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-class NivoTVClientTest : public ::testing::Test {
+// Fake helper libraries below the host base path, and what they received.
+class HelperLibraryTest : public ::testing::Test {
  protected:
-  int Init() {
-    zu::multi_threading::ScopedLock lock(client.mutex);
-    return client.Init(&handle, &properties);
-  }
   // Kind 0: the log lines the add-on helper library received; kind 1: its notifications.
   std::vector<Entry> Entries(int kind) {
     std::vector<Entry> entries;
@@ -83,16 +81,35 @@ class NivoTVClientTest : public ::testing::Test {
   const std::string user = dir / "user";
   AddonCB handle = {ZU_FAKE_HOST_BASE, nullptr};
   PVR_PROPERTIES properties = {user.c_str(), dir.Path().c_str()};
+};
+
+class NivoTVClientTest : public HelperLibraryTest {
+ protected:
+  int Init() { return client.Init(&handle, &properties); }
+
   NivoTVClient client;
+};
+
+// The host over the helper libraries on its own, with a client core routing the log into it
+// as the client does.
+class HelperLibraryHostTest : public HelperLibraryTest {
+ protected:
+  int Init() {
+    if (!host.Bind(&handle))
+      return ADDON_STATUS_PERMANENT_FAILURE;
+    return core.Init(host, user, dir.Path());
+  }
+
+  zu::nivo::HelperLibraryHost host;
+  zu::nivo::ClientCore core;
 };
 
 TEST_F(NivoTVClientTest, InitBindsBothLibrariesAndRoutesTheLogIntoTheHost) {
   ASSERT_EQ(ADDON_STATUS_OK, Init());
   EXPECT_TRUE(Logged(ADDON_LOG_INFO, "Creating the Nivo-TV plugin"));
-  EXPECT_EQ(user, client.userPath);
-  EXPECT_EQ(dir.Path(), client.clientPath);
+  EXPECT_TRUE(zu::file::IsDirectory(user + "/epg"));
   client.DeInit();
-  EXPECT_EQ(ADDON_STATUS_NEED_RESTART, client.GetStatus());
+  EXPECT_EQ(ADDON_STATUS_NEED_RESTART, client.Core().GetStatus());
 }
 
 TEST_F(NivoTVClientTest, ARefusedRegistrationFailsWithoutAMessage) {
@@ -114,52 +131,53 @@ TEST_F(NivoTVClientTest, MissingPathsFailInsteadOfUsingTheWorkingDirectory) {
   EXPECT_NE(std::string::npos, standardError.Text().find("no user data path"));
 }
 
-TEST_F(NivoTVClientTest, ReadFileReadsWholeFilesAndRefusesShortReads) {
+TEST_F(HelperLibraryHostTest, ReadFileReadsWholeFilesAndRefusesShortReads) {
   ASSERT_EQ(ADDON_STATUS_OK, Init());
   std::string big;
   for (size_t i = 0; i < 200000; ++i)
     big += static_cast<char>(i * 7);
   Write(dir / "big.bin", big);
   std::string out;
-  EXPECT_TRUE(client.ReadFile(dir / "big.bin", out));
+  EXPECT_TRUE(host.ReadFile(dir / "big.bin", out));
   EXPECT_EQ(big, out);
 
   Write(dir / "short.bin", "content");
   out = "kept";
-  EXPECT_FALSE(client.ReadFile(dir / "short.bin", out));
+  EXPECT_FALSE(host.ReadFile(dir / "short.bin", out));
   EXPECT_EQ("kept", out);
   EXPECT_TRUE(Logged(ADDON_LOG_ERROR, "Failed reading file '" + (dir / "short.bin") + "'"));
 
-  EXPECT_FALSE(client.ReadFile(dir / "missing.bin", out));
+  EXPECT_FALSE(host.ReadFile(dir / "missing.bin", out));
   EXPECT_EQ("kept", out);
   EXPECT_FALSE(Logged(ADDON_LOG_ERROR, "missing.bin"));
 }
 
 // Files are written through the host; what cannot be written is said once as an error (a
 // notification for the user), then as warnings, and a file written in part is not left behind.
-TEST_F(NivoTVClientTest, FilesAreWrittenWholeOrReportedAndAPartWrittenOneIsDeleted) {
+TEST_F(HelperLibraryHostTest, FilesAreWrittenWholeOrReportedAndAPartWrittenOneIsDeleted) {
   ASSERT_EQ(ADDON_STATUS_OK, Init());
+  zu::nivo::HostFiles files(host);
   const std::string data = Repeat("0123456789", 100);
-  EXPECT_TRUE(client.SaveData(dir / "partial.txt", data));
+  EXPECT_TRUE(files.SaveData(dir / "partial.txt", data));
   EXPECT_EQ(data, Read(dir / "partial.txt"));
 
   Write(dir / "full.txt", "an older version");
-  EXPECT_FALSE(client.SaveData(dir / "full.txt", data));
+  EXPECT_FALSE(files.SaveData(dir / "full.txt", data));
   EXPECT_TRUE(Logged(ADDON_LOG_ERROR,
                      "Failed writing file '" + (dir / "full.txt") + "': wrote 7 of 100 bytes"));
   EXPECT_FALSE(zu::file::Exists(dir / "full.txt"));
 
-  EXPECT_FALSE(client.SaveData(dir / "no-such-dir/x.txt", data));
+  EXPECT_FALSE(files.SaveData(dir / "no-such-dir/x.txt", data));
   EXPECT_TRUE(Logged(ADDON_LOG_NOTICE,
                      "Failed opening file '" + (dir / "no-such-dir/x.txt") + "' for writing"));
   EXPECT_EQ(1u, Entries(1).size());
 }
 
-TEST_F(NivoTVClientTest, LongLinesReachTheLogWholeInPiecesAndNotificationsAreCut) {
+TEST_F(HelperLibraryHostTest, LongLinesReachTheLogWholeInPiecesAndNotificationsAreCut) {
   ASSERT_EQ(ADDON_STATUS_OK, Init());
   const std::string text = "x" + Repeat("\xE2\x82\xAC", 40000);
   const size_t before = Entries(0).size();
-  client.Log(ADDON_LOG_NOTICE, text);
+  host.Log(ADDON_LOG_NOTICE, text);
   std::vector<Entry> lines = Entries(0);
   ASSERT_GT(lines.size(), before + 1);
   std::string joined;
@@ -172,7 +190,7 @@ TEST_F(NivoTVClientTest, LongLinesReachTheLogWholeInPiecesAndNotificationsAreCut
   }
   EXPECT_EQ(text, joined);
 
-  client.Notify(QUEUE_ERROR, text);
+  host.Notify(QUEUE_ERROR, text);
   std::vector<Entry> notifications = Entries(1);
   ASSERT_EQ(1u, notifications.size());
   const std::string& shown = notifications[0].text;
@@ -182,21 +200,21 @@ TEST_F(NivoTVClientTest, LongLinesReachTheLogWholeInPiecesAndNotificationsAreCut
   EXPECT_FALSE(IsContinuation(text[shown.size()]));
 }
 
-TEST_F(NivoTVClientTest, TextsThatAreNotUtf8ReachTheHostReEncodedBeforeTheyAreCut) {
+TEST_F(HelperLibraryHostTest, TextsThatAreNotUtf8ReachTheHostReEncodedBeforeTheyAreCut) {
   ASSERT_EQ(ADDON_STATUS_OK, Init());
   // Latin-1 "\xF6" is two bytes of UTF-8: a cut made before the re-encoding would end a piece
   // in the middle of a character.
   const std::string text(20000, '\xF6');
   const std::string utf8 = Repeat("\xC3\xB6", 40000);
   const size_t before = Entries(0).size();
-  client.Log(ADDON_LOG_ERROR, text);
+  host.Log(ADDON_LOG_ERROR, text);
   const std::vector<Entry> lines = Entries(0);
   std::string joined;
   for (size_t i = before; i < lines.size(); ++i)
     joined += lines[i].text;
   EXPECT_EQ(utf8, joined);
 
-  client.Notify(QUEUE_ERROR, text);
+  host.Notify(QUEUE_ERROR, text);
   const std::vector<Entry> notifications = Entries(1);
   ASSERT_EQ(1u, notifications.size());
   EXPECT_GT(notifications[0].text.size(), 16370u);

@@ -1,5 +1,6 @@
-// The catalogue steps of the client core on their own: the logo download, the radio load, and
-// the channel load over a host whose file reads come up short.
+// The parts of the channel catalogue on their own: the logo store's downloads, the catalogue's
+// radio load and channel cache, and the channel load over a host whose file reads come up
+// short.
 
 #include <dlfcn.h>
 
@@ -15,18 +16,19 @@
 #include "addon/FakeHost.h"
 #include "addon/NivoTVClient.h"
 #include "base/TempDir.h"
-#include "multi_threading/ScopedLock.h"
 #include "nivo/CacheArchive.h"
-#include "nivo/ClientCore.h"
+#include "nivo/ChannelCatalogue.h"
+#include "nivo/HostFiles.h"
+#include "nivo/HostLogBridge.h"
+#include "nivo/HttpPageReader.h"
+#include "nivo/LogoStore.h"
 #include "tests/support/ScriptedPeer.h"
 
 namespace {
 
 using zu::nivo::Channel;
 using zu::nivo::Channels;
-using zu::nivo::ClientCore;
 using zu::nivo::Host;
-using zu_test::FakeClient;
 using zu_test::FakeHost;
 using zu_test::ScriptedPeer;
 using zu_test::TempDir;
@@ -49,7 +51,16 @@ class ChannelCoreTest : public ::testing::Test {
     ASSERT_NE(0, server.Port());
     setenv("NIVOTV_SERVICE_HOST", server.Endpoint().c_str(), 1);
     setenv("NIVOTV_GUIDE_HOST", server.Endpoint().c_str(), 1);
-    ASSERT_EQ(ClientCore::StatusOk, client.Init(host, dir / "user", dir / "install"));
+    std::filesystem::create_directories(LogoDirectory());
+    logBridge.Install(host);
+  }
+  void TearDown() override {
+    logBridge.Remove();
+    reader->StopServer();
+  }
+  // A catalogue over the host's files (the provider serves no station list).
+  zu::nivo::ChannelCatalogue Catalogue() {
+    return zu::nivo::ChannelCatalogue(files, reader, dir / "user", dir / "install", nullptr);
   }
   std::string LogoUrl(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
@@ -66,7 +77,10 @@ class ChannelCoreTest : public ::testing::Test {
   ScriptedPeer server;
   TempDir dir;
   FakeHost host;
-  FakeClient client{host};
+  zu::nivo::HostLogBridge logBridge;
+  zu::nivo::HostFiles files{host};
+  zu::SharedPtr<zu::nivo::HttpPageReader> reader = zu::nivo::HttpPageReader::Create();
+  zu::nivo::LogoStore logos{files, reader, dir / "user"};
 };
 
 TEST_F(ChannelCoreTest, ALogoIsSavedUnderTheIconPathInsideTheLogoDirectory) {
@@ -74,38 +88,38 @@ TEST_F(ChannelCoreTest, ALogoIsSavedUnderTheIconPathInsideTheLogoDirectory) {
   server.SetPage("/station/128x64/plain", "plain image");
   const Channel evil = MakeChannel(1, "../../evil", LogoUrl("/station/128x64/evil.png"));
   const Channel plain = MakeChannel(2, "Plain", LogoUrl("/station/128x64/plain"));
-  client.UpdateChannelLogo(evil);
-  client.UpdateChannelLogo(plain);
+  logos.UpdateChannelLogo(evil);
+  logos.UpdateChannelLogo(plain);
 
-  EXPECT_EQ(LogoDirectory() + "/.._.._evil.png", client.GetChannelLogoPath(evil));
-  EXPECT_EQ("evil image", host.File(client.GetChannelLogoPath(evil)));
+  EXPECT_EQ(LogoDirectory() + "/.._.._evil.png", logos.GetChannelLogoPath(evil));
+  EXPECT_EQ("evil image", host.File(logos.GetChannelLogoPath(evil)));
   // A URL whose last segment has no extension gives a file named like the channel.
-  EXPECT_EQ(LogoDirectory() + "/Plain", client.GetChannelLogoPath(plain));
-  EXPECT_EQ("plain image", host.File(client.GetChannelLogoPath(plain)));
+  EXPECT_EQ(LogoDirectory() + "/Plain", logos.GetChannelLogoPath(plain));
+  EXPECT_EQ("plain image", host.File(logos.GetChannelLogoPath(plain)));
   EXPECT_EQ(2u, server.Requests().size());
 }
 
 TEST_F(ChannelCoreTest, NoRequestForRadioChannelsMissingUrlsOrExistingFiles) {
   server.SetPage("/logo.png", "image");
-  client.UpdateChannelLogo(MakeChannel(10000, "Radio", LogoUrl("/logo.png"), true));
-  client.UpdateChannelLogo(MakeChannel(3, "No Logo", ""));
+  logos.UpdateChannelLogo(MakeChannel(10000, "Radio", LogoUrl("/logo.png"), true));
+  logos.UpdateChannelLogo(MakeChannel(3, "No Logo", ""));
   const Channel present = MakeChannel(4, "Present", LogoUrl("/logo.png"));
-  std::ofstream(client.GetChannelLogoPath(present)) << "old";
-  client.UpdateChannelLogo(present);
+  std::ofstream(logos.GetChannelLogoPath(present)) << "old";
+  logos.UpdateChannelLogo(present);
   EXPECT_TRUE(server.Requests().empty());
-  EXPECT_EQ("", host.File(client.GetChannelLogoPath(present)));
+  EXPECT_EQ("", host.File(logos.GetChannelLogoPath(present)));
 }
 
 TEST_F(ChannelCoreTest, AFailedDownloadLeavesNoFileAndIsTriedAgain) {
   const Channel channel = MakeChannel(5, "Later", LogoUrl("/later.png"));
-  client.UpdateChannelLogo(channel);
+  logos.UpdateChannelLogo(channel);
   // The request's failure starts the run of logo failures; the reader's line is part of it.
   EXPECT_EQ(1u, LinesWith(Host::LogError, "/later.png"));
   EXPECT_EQ(1u, host.CountLines(Host::LogNotice, "failed reading TV station image of 'Later'"));
-  EXPECT_EQ("", host.File(client.GetChannelLogoPath(channel)));
+  EXPECT_EQ("", host.File(logos.GetChannelLogoPath(channel)));
   server.SetPage("/later.png", "image");
-  client.UpdateChannelLogo(channel);
-  EXPECT_EQ("image", host.File(client.GetChannelLogoPath(channel)));
+  logos.UpdateChannelLogo(channel);
+  EXPECT_EQ("image", host.File(logos.GetChannelLogoPath(channel)));
   EXPECT_EQ(2u, server.Requests().size());
 }
 
@@ -115,8 +129,8 @@ TEST_F(ChannelCoreTest, AnInvalidLogoUrlIsAnErrorOncePerChannel) {
   const Channel first = MakeChannel(6, "First", "no url");
   const Channel second = MakeChannel(7, "Second", "http://:80/x.png");
   for (int request = 0; request < 3; ++request) {
-    client.UpdateChannelLogo(first);
-    client.UpdateChannelLogo(second);
+    logos.UpdateChannelLogo(first);
+    logos.UpdateChannelLogo(second);
   }
   EXPECT_EQ(1u, host.CountLines(Host::LogError, "Invalid logo URL 'no url' of 'First'"));
   EXPECT_EQ(2u, host.CountLines(Host::LogNotice, "Invalid logo URL 'no url' of 'First'"));
@@ -128,20 +142,24 @@ TEST_F(ChannelCoreTest, RadioChannelsReplaceWhatTheirIdsHeldAndRegisterTheirGrou
   host.PutFile(dir / "install/radio.m3u",
                "#EXTM3U\n#EXTINF:-1,Early\nhttp://r/0\n## Music\n#EXTINF:-1,Pop\nhttp://r/1\n"
                "#EXTINF:-1,Dropped at the end\n");
-  client.channels[10001] = MakeChannel(10001, "Clashing TV", "http://l/x.png");
-  client.channels[10001].groups = {"TV Group"};
-  client.channelGroups = {{"TV Group", false}, {"Music", false}};
-  client.LoadRadioChannels();
+  // The cached table holds a TV channel under a radio id, with "Music" as a TV group.
+  Channels cached;
+  cached[10001] = MakeChannel(10001, "Clashing TV", "http://l/x.png");
+  cached[10001].groups = {"TV Group", "Music"};
+  host.PutFile(dir / "user/channels.zug", zu::nivo::WriteChannelsArchive(cached));
+  zu::nivo::ChannelCatalogue catalogue = Catalogue();
+  EXPECT_TRUE(catalogue.EnsureLoaded());
+  const zu::nivo::ChannelTablePtr table = catalogue.Table();
 
-  ASSERT_EQ(2u, client.channels.size());
-  const Channel& early = client.channels.at(10000);
+  ASSERT_EQ(2u, table->channels.size());
+  const Channel& early = table->channels.at(10000);
   EXPECT_EQ("Early", early.name);
   EXPECT_EQ(10000u, early.number);
   EXPECT_EQ("http://r/0", early.streamUrl);
   EXPECT_EQ("", early.logoUri);
   EXPECT_EQ((std::set<std::string>{""}), early.groups);
   EXPECT_TRUE(early.isRadio);
-  const Channel& pop = client.channels.at(10001);
+  const Channel& pop = table->channels.at(10001);
   EXPECT_EQ("Pop", pop.name);
   EXPECT_EQ((std::set<std::string>{"Music"}), pop.groups);
   EXPECT_TRUE(pop.isRadio);
@@ -149,17 +167,25 @@ TEST_F(ChannelCoreTest, RadioChannelsReplaceWhatTheirIdsHeldAndRegisterTheirGrou
   EXPECT_EQ(1u, LinesWith(Host::LogNotice, "'Clashing TV'"));
   // The groups are those of the table's channels, of their kind: the replaced TV channel's
   // group is gone, and "Music" is a radio group although it was named for TV before.
-  EXPECT_EQ((zu::nivo::ChannelGroups{{"", true}, {"Music", true}}), client.channelGroups);
+  EXPECT_EQ((zu::nivo::ChannelGroups{{"", true}, {"Music", true}}), table->groups);
   EXPECT_EQ(1u, host.CountLines(Host::LogInfo, "Reading Radio Stations from NivoTV done."));
 }
 
 TEST_F(ChannelCoreTest, AnEmptyTableNeverReplacesTheCache) {
   host.PutFile(dir / "user/channels.zug", "kept");
-  client.SaveChannels();
+  zu::nivo::ChannelCatalogue catalogue = Catalogue();
+  EXPECT_TRUE(catalogue.EnsureLoaded());
+  EXPECT_TRUE(catalogue.Table()->channels.empty());
   EXPECT_EQ("kept", host.File(dir / "user/channels.zug"));
-  client.channels[1] = MakeChannel(1, "One", "");
-  client.SaveChannels();
-  EXPECT_EQ(client.channels, zu::nivo::ReadChannelsArchive(host.File(dir / "user/channels.zug")));
+  // A table that stayed empty is loaded again, and one that holds channels is cached.
+  Channels shipped;
+  shipped[1] = MakeChannel(1, "One", "");
+  host.PutFile(dir / "install/tv.zug", zu::nivo::WriteChannelsArchive(shipped));
+  EXPECT_TRUE(catalogue.EnsureLoaded());
+  EXPECT_EQ(shipped, catalogue.Table()->channels);
+  EXPECT_EQ(catalogue.Table()->channels,
+            zu::nivo::ReadChannelsArchive(host.File(dir / "user/channels.zug")));
+  EXPECT_FALSE(catalogue.EnsureLoaded());
 }
 
 // The add-on's client over helper libraries whose reported file length can be made larger
@@ -196,12 +222,9 @@ TEST(ShortRead, AChannelCacheReadShortIsNotUsed) {
   AddonCB handle = {ZU_FAKE_HOST_BASE, nullptr};
   PVR_PROPERTIES properties = {user.c_str(), dir.Path().c_str()};
   zu::nivo::NivoTVClient client;
-  {
-    zu::multi_threading::ScopedLock lock(client.mutex);
-    ASSERT_EQ(ADDON_STATUS_OK, client.Init(&handle, &properties));
-  }
-  EXPECT_EQ(1, client.GetChannelsAmount());
-  EXPECT_EQ("Shipped", client.channels.at(5).name);
+  ASSERT_EQ(ADDON_STATUS_OK, client.Init(&handle, &properties));
+  EXPECT_EQ(1, client.Core().GetChannelsAmount());
+  EXPECT_EQ("Shipped", client.Core().GetChannelTable()->channels.at(5).name);
   EXPECT_TRUE(FakeHelperLogged("Failed reading file '" + user + "/channels.zug'"));
   client.DeInit();
 }

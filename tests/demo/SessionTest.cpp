@@ -18,7 +18,7 @@
 #include "base/TempDir.h"
 #include "host/driver/Driver.h"
 #include "host/driver/DriverOptions.h"
-#include "nivo/ShowDetailsDocument.h"
+#include "nivo/ShowTexts.h"
 #include "provider/Catalogue.h"
 #include "provider/SampleProvider.h"
 

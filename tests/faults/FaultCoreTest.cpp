@@ -64,25 +64,34 @@ class ProviderTest : public ::testing::Test {
 // The client core with its channels loaded from the provider, in detailed mode.
 class DetailsFixture : public ProviderTest {
  protected:
-  void SetUp() override {
-    ProviderTest::SetUp();
-    core.reset(new zu::nivo::ClientCore());
-    ASSERT_EQ(0, core->Init(host, dir / "user", dir / "client"));
-    // A details request that is never answered is given up after two seconds here.
-    zu::nivo::HttpPageReader::Options options;
-    options.progressTimeout = zu::Time::FromSeconds(2);
-    core->pageReader->StopServer();
-    core->pageReader = zu::nivo::HttpPageReader::Create(options);
-    core->EnsureChannelsLoaded();
-    ASSERT_FALSE(core->channels.empty());
-    uid = core->channels.begin()->first;
-    core->detailedEpgTriggered = true;
-  }
   void TearDown() override {
     if (core)
       core->DeInit();
     core.reset();
     ProviderTest::TearDown();
+  }
+  // A new core (the caches of the one before stay) whose details passes may take budget.
+  void StartCore(const zu::Time& budget) {
+    if (core)
+      core->DeInit();
+    zu::nivo::ClientCore::Options options;
+    options.epgDetailsBudget = budget;
+    // A details request that is never answered is given up after two seconds here.
+    options.pageReader.progressTimeout = zu::Time::FromSeconds(2);
+    options.epgUpdateWait = zu::Time::Zero();
+    core.reset(new zu::nivo::ClientCore(options));
+    ASSERT_EQ(0, core->Init(host, dir / "user", dir / "client"));
+    const zu::nivo::ChannelTablePtr table = core->GetChannelTable();
+    ASSERT_FALSE(table->channels.empty());
+    uid = table->channels.begin()->first;
+    // The first round of guide requests, for no time and from the first channel on, starts
+    // the update thread, which switches to detailed mode at once.
+    const size_t shown = host.CountNotes(guide_test::kDetailedModeNote);
+    for (const auto& entry : table->channels)
+      EXPECT_TRUE(core->UpdateEPGForChannel(this, entry.first, 0, 0));
+    ASSERT_TRUE(
+        host.WaitFor([&] { return host.CountNotes(guide_test::kDetailedModeNote) > shown; }));
+    host.TakeEntries();
   }
 
   std::vector<unsigned int> RequestGuide() {
@@ -137,14 +146,14 @@ class DetailsFaultTest : public DetailsFixture,
 // Whatever goes wrong with the details, the guide is handed over and cached, the shows keep
 // what they had, and the next request reads the details that are missing.
 TEST_P(DetailsFaultTest, LeavesTheShowsWithoutDetailsUntilTheNextRequest) {
+  // A request that is never answered runs into the (shortened) bound of two seconds, longer
+  // than the pass may take here; the other faults fail at once, whatever the pass may take.
+  StartCore(GetParam().fault == Fault::kHang ? zu::Time::FromMilliSeconds(500)
+                                             : zu::Time::FromSeconds(3600));
   FaultRule rule;
   rule.fault = GetParam().fault;
   rule.status = 500;
   provider->SetFault(Endpoint::kShowDetails, rule);
-  // A request that is never answered runs into the (shortened) bound of two seconds, longer
-  // than the pass may take here; the other faults fail at once, whatever the pass may take.
-  core->epgDetailsBudget = GetParam().fault == Fault::kHang ? zu::Time::FromMilliSeconds(500)
-                                                            : zu::Time::FromSeconds(3600);
 
   const std::vector<unsigned int> first = RequestGuide();
   size_t withDetails = 0;
@@ -156,8 +165,9 @@ TEST_P(DetailsFaultTest, LeavesTheShowsWithoutDetailsUntilTheNextRequest) {
   EXPECT_LE(1u, host.CountLines("failed reading show details of '") +
                     host.CountLines("Failed reading detailed EPG of "));
 
+  // The next session, with the time every details request needs, reads what is missing.
   provider->ClearFaults();
-  core->epgDetailsBudget = zu::Time::FromSeconds(3600);
+  StartCore(zu::Time::FromSeconds(3600));
   EXPECT_EQ(first, RequestGuide());
   EXPECT_EQ(requested + coming, provider->RequestCount(Endpoint::kShowDetails));
   EXPECT_EQ(coming, ComingShows(&withDetails));
@@ -210,15 +220,13 @@ TEST_F(ProviderTest, StopGivesUpTheRequestItWaitsFor) {
   const std::chrono::seconds bound(120);
   RecordingHost host;
   zu_test::TempDir dir;
-  zu::nivo::ClientCore core;
+  zu::nivo::ClientCore::Options options;
+  options.pageReader.progressTimeout = zu::Time::Infinite();
+  zu::nivo::ClientCore core(options);
   ASSERT_EQ(0, core.Init(host, dir / "user", dir / "client"));
-  core.EnsureChannelsLoaded();
-  ASSERT_FALSE(core.channels.empty());
-  const unsigned int uid = core.channels.begin()->first;
-  zu::nivo::HttpPageReader::Options options;
-  options.progressTimeout = zu::Time::Infinite();
-  core.pageReader->StopServer();
-  core.pageReader = zu::nivo::HttpPageReader::Create(options);
+  const zu::nivo::ChannelTablePtr table = core.GetChannelTable();
+  ASSERT_FALSE(table->channels.empty());
+  const unsigned int uid = table->channels.begin()->first;
   FaultRule hang;
   hang.fault = Fault::kHang;
   provider->SetFault(Endpoint::kShowList, hang);

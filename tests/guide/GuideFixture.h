@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +14,9 @@
 #include <nlohmann/json.hpp>
 
 #include "RecordingHost.h"
+#include "addon/ClosedProvider.h"
 #include "base/TempDir.h"
+#include "nivo/CacheArchive.h"
 #include "nivo/ClientCore.h"
 #include "nivo/Json.h"
 #include "tests/support/ScriptedPeer.h"
@@ -90,17 +94,20 @@ const char kShowListPrefix[] = "/a/api.mobile.event.hour?";
 const char kDetailsPrefix[] = "/a/api.mobile.event.get?";
 
 // A client core bound to a recording host, with the guide gateway at a scripted provider.
-// The channel table is set by the test; time zone UTC unless a test changes it.
+// The channel table and the cached guides are set by the test before the core is made, on its
+// first use; time zone UTC unless a test changes it.
 class GuideCoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("TZ", "UTC", 1);
     tzset();
     ASSERT_NE(0, provider.Port());
-    setenv("NIVOTV_SERVICE_HOST", provider.Endpoint().c_str(), 1);
+    // The channel load only asks the service host whether it answers; nothing does, so the
+    // core serves the channels the test ships.
+    zu_test::PointProviderAtClosedPort();
     setenv("NIVOTV_GUIDE_HOST", provider.Endpoint().c_str(), 1);
-    core.reset(new zu::nivo::ClientCore());
-    ASSERT_EQ(0, core->Init(host, dir / "user", dir / "client"));
+    // The update thread does nothing during a test unless the test asks for it.
+    options.epgUpdateWait = zu::Time::FromSeconds(3600);
   }
   void TearDown() override {
     if (core)
@@ -108,14 +115,48 @@ class GuideCoreTest : public ::testing::Test {
     core.reset();
   }
 
-  zu::nivo::Channel& AddChannel(unsigned int uid, const std::string& name, unsigned int number,
-                                bool radio = false) {
-    zu::nivo::Channel& channel = core->channels[uid];
+  // A channel of the table the core loads.
+  void AddChannel(unsigned int uid, const std::string& name, unsigned int number,
+                  bool radio = false) {
+    zu::nivo::Channel& channel = channels[uid];
     channel.uid = uid;
     channel.name = name;
     channel.number = number;
     channel.isRadio = radio;
-    return channel;
+  }
+  // The guide cache of a channel as the core finds it when it loads.
+  void StoreGuide(unsigned int uid, const zu::nivo::TVShows& shows) {
+    std::filesystem::create_directories(dir / "user/epg");
+    std::ofstream(CacheFile(uid), std::ios::binary) << zu::nivo::WriteShowsArchive(shows);
+  }
+  // The core, made with options on first use and loaded with the channels added so far; what
+  // the load told the host is forgotten.
+  zu::nivo::ClientCore& Core() {
+    if (!core) {
+      std::filesystem::create_directories(dir / "client");
+      std::ofstream(dir / "client/tv.zug", std::ios::binary)
+          << zu::nivo::WriteChannelsArchive(channels);
+      core.reset(new zu::nivo::ClientCore(options));
+      EXPECT_EQ(0, core->Init(host, dir / "user", dir / "client"));
+      EXPECT_EQ(channels.size(), core->GetChannelTable()->channels.size());
+      host.Forget();
+    }
+    return *core;
+  }
+  // A guide request; those of known channels are counted.
+  bool Update(unsigned int uid, time_t start, time_t end) {
+    requests += channels.count(uid);
+    return Core().UpdateEPGForChannel(this, uid, start, end);
+  }
+  // Completes the first round of guide requests over the channels with requests for no time
+  // (of the last channel, which should be one whose guide does not matter), and waits until
+  // the update thread, waiting for no time, has switched the core to detailed mode.
+  void EnterDetailedMode() {
+    ASSERT_TRUE(options.epgUpdateWait == zu::Time::Zero());
+    while (requests < channels.size())
+      Update(channels.rbegin()->first, 0, 0);
+    ASSERT_TRUE(host.WaitFor([this] { return host.CountNotes(kDetailedModeNote) > 0; }));
+    host.TakeEntries();
   }
   // Answers show list requests with the shows (all of them, whatever the period) and details
   // requests with DetailsBody of the show's title.
@@ -140,7 +181,7 @@ class GuideCoreTest : public ::testing::Test {
   }
   // One guide request; the entries handed to the host.
   std::vector<RecordingHost::Entry> RequestGuide(unsigned int uid, time_t start, time_t end) {
-    EXPECT_TRUE(core->UpdateEPGForChannel(this, uid, start, end));
+    EXPECT_TRUE(Update(uid, start, end));
     return host.TakeEntries();
   }
   std::string CacheFile(unsigned int uid) const {
@@ -150,6 +191,10 @@ class GuideCoreTest : public ::testing::Test {
   ScriptedProvider provider;
   RecordingHost host;
   zu_test::TempDir dir;
+  zu::nivo::ClientCore::Options options;
+  zu::nivo::Channels channels;
+  // Guide requests of known channels so far.
+  size_t requests = 0;
   std::unique_ptr<zu::nivo::ClientCore> core;
 };
 

@@ -34,6 +34,10 @@ class DetailsTest : public GuideCoreTest {
              {13, hour + 7200, hour + 10800, "Third"},
              {14, hour + 10800, hour + 14400, "Fourth"}};
     AddChannel(1, "Erstes", 101);
+    // The radio channel's requests complete the first round, and the update thread then
+    // switches to detailed mode at once (see EnterDetailedMode).
+    AddChannel(10000, "Radio", 10000, true);
+    options.epgUpdateWait = zu::Time::Zero();
   }
   std::vector<unsigned int> DetailsRequested() {
     std::vector<unsigned int> ids;
@@ -60,7 +64,7 @@ TEST_F(DetailsTest, DetailsAreReadInDetailedModeOnceForEachShowStillToCome) {
   EXPECT_EQ((std::vector<unsigned int>{11, 12, 13, 14}), Ids(entries));
   EXPECT_TRUE(DetailsRequested().empty()) << "no details before detailed mode";
 
-  core->detailedEpgTriggered = true;
+  EnterDetailedMode();
   entries = Request();
   EXPECT_EQ((std::vector<unsigned int>{12, 13, 14}), DetailsRequested());
   ASSERT_EQ(4u, entries.size());
@@ -82,6 +86,8 @@ TEST_F(DetailsTest, DetailsAreReadInDetailedModeOnceForEachShowStillToCome) {
 // Titles are kept as the provider delivered them until their details are read; the host never
 // sees their entities, neither fresh from the provider nor from the cache.
 TEST_F(DetailsTest, TheHostGetsTitlesDecodedWhileTheCacheKeepsThemAsDelivered) {
+  // Two requests complete the first round; the update thread must not switch modes here.
+  options.epgUpdateWait = zu::Time::FromSeconds(3600);
   shows[1].title = "Salt &amp; Pepper";
   shows[2].title = "Q&A &#8211; live";
   Serve(shows);
@@ -107,7 +113,7 @@ TEST_F(DetailsTest, AFailingDetailsDocumentLeavesTheLaterShowsForTheNextRequest)
     response.body = DetailsId(target) == 13 ? broken : DetailsBody("Show " + target);
     return response;
   });
-  core->detailedEpgTriggered = true;
+  EnterDetailedMode();
 
   std::vector<RecordingHost::Entry> entries = Request();
   EXPECT_EQ((std::vector<unsigned int>{12, 13}), DetailsRequested());
@@ -143,7 +149,7 @@ TEST_F(DetailsTest, ShowsWithoutAUsableIdAreAllKeptAndGetNoDetailsRequest) {
                ? ScriptedProvider::Response{200, body}
                : ScriptedProvider::Response{200, DetailsBody("?")};
   });
-  core->detailedEpgTriggered = true;
+  EnterDetailedMode();
   for (int pass = 0; pass < 2; ++pass) {
     const std::vector<RecordingHost::Entry> entries = RequestGuide(1, hour, hour + 6 * 3600);
     ASSERT_EQ(ids.size(), entries.size()) << pass;
@@ -167,7 +173,7 @@ TEST_F(DetailsTest, AnEmptyDetailsPageIsLoggedAndThePassGoesOn) {
       response.body = DetailsBody("Detailed");
     return response;
   });
-  core->detailedEpgTriggered = true;
+  EnterDetailedMode();
   Request();
   EXPECT_EQ((std::vector<unsigned int>{12, 13, 14}), DetailsRequested());
   EXPECT_EQ(1u, host.CountLines("failed reading show details of 'Second'"));
@@ -197,7 +203,7 @@ TEST_F(GuideCoreTest, ShowsReadAgainAreHandedOverOnceInStartOrderKeepingTheirDet
   kept.detailsRead = true;
   kept.start = Local(start);
   kept.end = Local(start + 3600);
-  core->epg[1] = {kept};
+  StoreGuide(1, {kept});
   // A provider that repeats every show in every piece.
   Serve({{1, start - 3600, start, "Before"},
          {2, start, start + 3600, "Again"},
@@ -231,16 +237,24 @@ TEST_F(GuideCoreTest, ARequestThatThrowsLeavesTheStoredGuideAsItWas) {
   kept.start = Local(start);
   kept.end = Local(start + 3600);
   const TVShows before{old, kept};
-  core->epg[1] = before;
+  StoreGuide(1, before);
   Serve({{3, start + 3600, start + 7200, "New"}});
   host.beforeEntry = [] { throw std::runtime_error("host refused"); };
-  EXPECT_THROW(core->UpdateEPGForChannel(this, 1, start, start + 2 * 3600), std::runtime_error);
-  EXPECT_EQ(before, core->epg[1]);
+  EXPECT_THROW(Update(1, start, start + 2 * 3600), std::runtime_error);
+  EXPECT_EQ(before, zu::nivo::ReadShowsArchive(ReadText(CacheFile(1))));
 
+  // A window that reaches back to the old show finds both stored shows as they were.
   host.beforeEntry = nullptr;
+  std::vector<RecordingHost::Entry> entries = RequestGuide(1, start - 7200, start + 2 * 3600);
+  EXPECT_EQ((std::vector<unsigned int>{1, 2, 3}), Ids(entries));
+  ASSERT_EQ(3u, entries.size());
+  EXPECT_EQ("with details", entries[1].show.description);
+
   EXPECT_EQ((std::vector<unsigned int>{2, 3}), Ids(RequestGuide(1, start, start + 2 * 3600)));
-  EXPECT_EQ((std::vector<unsigned int>{2, 3}), Ids(core->epg[1]));
-  EXPECT_EQ("with details", core->epg[1][0].description);
+  const TVShows cached = zu::nivo::ReadShowsArchive(ReadText(CacheFile(1)));
+  EXPECT_EQ((std::vector<unsigned int>{2, 3}), Ids(cached));
+  ASSERT_FALSE(cached.empty());
+  EXPECT_EQ("with details", cached[0].description);
 }
 
 TEST_F(GuideCoreTest, ReaderFailuresAreReportedWithTheirTextAndTheKeptShowsAreServed) {
@@ -307,7 +321,7 @@ TEST_F(GuideCoreTest, AStationRecordOfTheWrongShapeYieldsNothingAndTheNextPieceI
 
 TEST_F(GuideCoreTest, RadioChannelsHaveNoGuide) {
   AddChannel(10000, "Radio", 10000, true);
-  EXPECT_TRUE(core->UpdateEPGForChannel(this, 10000, Utc(2016, 1, 31), Utc(2016, 2, 1)));
+  EXPECT_TRUE(Update(10000, Utc(2016, 1, 31), Utc(2016, 2, 1)));
   EXPECT_TRUE(host.TakeEntries().empty());
   EXPECT_TRUE(provider.Requests().empty());
   std::ifstream file(CacheFile(10000));

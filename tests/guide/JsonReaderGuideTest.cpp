@@ -2,6 +2,7 @@
 // ends a fetch.
 
 #include "GuideFixture.h"
+#include "nivo/HttpPageReader.h"
 #include "nivo/JsonReader.h"
 
 namespace guide_test {
@@ -16,6 +17,7 @@ class JsonReaderGuideTest : public GuideCoreTest {
  protected:
   void SetUp() override {
     GuideCoreTest::SetUp();
+    Core();  // routes the log to the host
     channel.uid = 4711;
     channel.name = "Test";
   }
@@ -29,7 +31,7 @@ class JsonReaderGuideTest : public GuideCoreTest {
     });
   }
   zu::nivo::TVShows Read(const ptime& from, const ptime& to) {
-    zu::nivo::JsonReader reader(core->pageReader);
+    zu::nivo::JsonReader reader(pageReader);
     return reader.ReadShowsOfTVChannel(channel, from, to);
   }
   std::vector<std::string> Periods() {
@@ -41,6 +43,7 @@ class JsonReaderGuideTest : public GuideCoreTest {
     return periods;
   }
 
+  zu::SharedPtr<zu::nivo::HttpPageReader> pageReader = zu::nivo::HttpPageReader::Create();
   zu::nivo::Channel channel;
   const ptime from = time_from_string("2016-01-31 06:00:00");
 };
@@ -90,7 +93,7 @@ TEST_F(JsonReaderGuideTest, DetailsAreRequestedWithTheBrowserHeaders) {
   zu::nivo::TVShow show;
   show.id = 4711;
   show.title = "Listed";
-  zu::nivo::JsonReader(core->pageReader).ReadShowDetails(show);
+  zu::nivo::JsonReader(pageReader).ReadShowDetails(show);
   EXPECT_TRUE(show.detailsRead);
   EXPECT_EQ("Salt & Pepper", show.title);
   const std::vector<ScriptedProvider::Request> requests = provider.Requests();
@@ -112,7 +115,7 @@ TEST_F(JsonReaderGuideTest, AnEmptyDetailsPageLeavesTheShowUnchanged) {
   show.id = 8;
   show.title = "Unread";
   const zu::nivo::TVShow before = show;
-  zu::nivo::JsonReader(core->pageReader).ReadShowDetails(show);
+  zu::nivo::JsonReader(pageReader).ReadShowDetails(show);
   EXPECT_EQ(before, show);
   EXPECT_EQ(1u,
             host.CountLines("failed reading show details of 'Unread'", zu::nivo::Host::LogError));

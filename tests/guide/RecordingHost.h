@@ -16,6 +16,9 @@ namespace guide_test {
 // How long any wait of the tests may last before it counts as a failure.
 const std::chrono::seconds kBound(60);
 
+// What the update thread shows the user when it switches to detailed mode.
+const char kDetailedModeNote[] = "Triggering detailed EPG update";
+
 // A host that keeps what the client hands it, serves the client's files from the real file
 // system (the client tests their presence there), and lets a test wait for what arrives from
 // other threads.
@@ -82,6 +85,13 @@ class RecordingHost : public zu::nivo::Host {
   std::vector<Line> Lines() const { return Get(lines_); }
   std::vector<Note> Notes() const { return Get(notes_); }
   std::vector<unsigned int> Triggers() const { return Get(triggers_); }
+  // Forgets the lines, notifications and entries received so far.
+  void Forget() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+    notes_.clear();
+    entries_.clear();
+  }
   // The guide entries handed over since the last call.
   std::vector<Entry> TakeEntries() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -95,6 +105,13 @@ class RecordingHost : public zu::nivo::Host {
     size_t count = 0;
     for (const Line& line : Lines())
       count += line.text.find(part) != std::string::npos && (level < 0 || line.level == level);
+    return count;
+  }
+  // Notifications of exactly this text.
+  size_t CountNotes(const std::string& text) const {
+    size_t count = 0;
+    for (const Note& note : Notes())
+      count += note.text == text;
     return count;
   }
   // The first log line containing part, or "".

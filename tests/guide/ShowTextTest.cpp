@@ -22,6 +22,8 @@ std::string Raw(std::string text) {
 
 TEST_F(GuideCoreTest, ControlCharactersAndLatin1InShowTextsReachTheHost) {
   AddChannel(1, "Erstes", 101);
+  AddChannel(10000, "Radio", 10000, true);
+  options.epgUpdateWait = zu::Time::Zero();
   const time_t now = time(nullptr);
   const time_t hour = now - now % 3600;
   const std::vector<ShowSpec> shows = {{21, hour + 3600, hour + 7200, "News<TAB>Night<SOH>"},
@@ -41,7 +43,7 @@ TEST_F(GuideCoreTest, ControlCharactersAndLatin1InShowTextsReachTheHost) {
   EXPECT_EQ("Caf\xC3\xB6", entries[1].show.title);
 
   // The details pass reads both shows and goes on past them.
-  core->detailedEpgTriggered = true;
+  EnterDetailedMode();
   entries = RequestGuide(1, hour, hour + 4 * 3600);
   ASSERT_EQ(2u, entries.size());
   EXPECT_EQ("Late\tShow 21", entries[0].show.title);

@@ -12,17 +12,16 @@
 
 #include "addon/FakeHost.h"
 #include "base/TempDir.h"
-#include "multi_threading/ScopedLock.h"
+#include "nivo/ClientCore.h"
 #include "provider/Catalogue.h"
 #include "provider/SampleProvider.h"
 
 namespace {
 
 using zu::nivo::ClientCore;
-using zu_test::FakeClient;
 using zu_test::FakeHost;
 
-std::set<std::string> Members(FakeHost& host, FakeClient& client, const std::string& group,
+std::set<std::string> Members(FakeHost& host, ClientCore& client, const std::string& group,
                               bool radio) {
   int handle = 0;
   const size_t before = host.Transfers().size();
@@ -57,13 +56,12 @@ TEST(CachedStartTest, AGroupSharedByTvAndRadioIsATvAndARadioGroupAlsoFromTheCach
   std::set<std::string> online;
   std::set<std::string> onlineRadio;
   {
-    FakeClient client(host);
-    zu::multi_threading::ScopedLock lock(client.mutex);
+    ClientCore client;
     ASSERT_EQ(ClientCore::StatusOk, client.Init(host, dir / "user", dir / "install"));
-    client.EnsureChannelsLoaded();
-    ASSERT_EQ(4u, client.channels.size());
-    EXPECT_EQ(1u, client.channelGroups.count({shared, false}));
-    EXPECT_EQ(1u, client.channelGroups.count({shared, true}));
+    const zu::nivo::ChannelTablePtr table = client.GetChannelTable();
+    ASSERT_EQ(4u, table->channels.size());
+    EXPECT_EQ(1u, table->groups.count({shared, false}));
+    EXPECT_EQ(1u, table->groups.count({shared, true}));
     online = Members(host, client, shared, false);
     onlineRadio = Members(host, client, shared, true);
     client.DeInit();
@@ -77,13 +75,12 @@ TEST(CachedStartTest, AGroupSharedByTvAndRadioIsATvAndARadioGroupAlsoFromTheCach
   FakeHost offlineHost;
   offlineHost.PutFile(dir / "install/radio.m3u", host.File(dir / "install/radio.m3u"));
   offlineHost.PutFile(dir / "user/channels.zug", host.File(dir / "user/channels.zug"));
-  FakeClient client(offlineHost);
-  zu::multi_threading::ScopedLock lock(client.mutex);
+  ClientCore client;
   ASSERT_EQ(ClientCore::StatusOk, client.Init(offlineHost, dir / "user", dir / "install"));
-  client.EnsureChannelsLoaded();
-  ASSERT_EQ(4u, client.channels.size());
-  EXPECT_EQ(1u, client.channelGroups.count({shared, false}));
-  EXPECT_EQ(1u, client.channelGroups.count({shared, true}));
+  const zu::nivo::ChannelTablePtr table = client.GetChannelTable();
+  ASSERT_EQ(4u, table->channels.size());
+  EXPECT_EQ(1u, table->groups.count({shared, false}));
+  EXPECT_EQ(1u, table->groups.count({shared, true}));
   EXPECT_EQ(online, Members(offlineHost, client, shared, false));
   EXPECT_EQ(onlineRadio, Members(offlineHost, client, shared, true));
   client.DeInit();

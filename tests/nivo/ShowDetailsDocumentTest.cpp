@@ -4,6 +4,7 @@
 
 #include "nivo/Json.h"
 #include "nivo/ShowDetailsDocument.h"
+#include "nivo/ShowTexts.h"
 
 namespace {
 
