@@ -48,7 +48,7 @@ const time_t kWindowStart = 1709532000;
 const size_t kPrefetchChannels = 1000;
 const int kPrefetchDays = 3;
 // Requests in flight during the prefetch, as the Kodi 20 add-on has them.
-const unsigned int kPrefetchReaders = 3;
+const unsigned int kPrefetchReaders = 4;
 const char kPrefetchStarted[] = "Prefetching the EPG of ";
 const char kPrefetchDone[] = "Prefetching the EPG done.";
 

@@ -17,8 +17,10 @@ PVR_ERROR FromCore(int result) {
   return result == nivo::ClientCore::ResultNoError ? PVR_ERROR_NO_ERROR : PVR_ERROR_SERVER_ERROR;
 }
 
-// Requests in flight at once while the guide is prefetched.
-const unsigned int kPrefetchReaders = 3;
+// Requests in flight at once while the guide is prefetched: with Kodi starting up beside it on
+// two cores, 1,000 channels took 4.3 and 4.5 s with four, 4.0 to 5.4 s with three and 5.1 to
+// 6.5 s with two.
+const unsigned int kPrefetchReaders = 4;
 
 nivo::ClientCore::Options CoreOptions(int pastDays, int futureDays) {
   nivo::ClientCore::Options options;
