@@ -8,6 +8,7 @@
 #include <atomic>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -58,6 +59,15 @@ char ThreadState(pid_t tid) {
   const std::string::size_type end = text.rfind(')');
   return end == std::string::npos || end + 2 >= text.size() ? '?' : text[end + 2];
 }
+
+// Holds the provider's answer to a request until the test releases it. Shared with the
+// provider's handler, which may still run when a test has ended.
+struct Gate {
+  zu_test::Latch held;
+  zu_test::Latch release;
+  std::atomic<bool> first{true};
+  std::atomic<bool> timedOut{false};
+};
 
 // The core of the Kodi 20 add-on: a prefetch of the host's window (a day back, three ahead)
 // over two kept connections.
@@ -134,18 +144,16 @@ TEST_F(PrefetchTest, TheWindowIsStoredAheadInChannelNumberOrderAndServedWithoutR
 TEST_F(PrefetchTest, AGuideRequestRacingThePrefetchForItsChannelWaitsAndFetchesNothingTwice) {
   // The prefetch's first piece of channel 4 (number 6, the first) is held until the host's
   // request for that channel waits.
-  zu_test::Latch held;
-  zu_test::Latch release;
-  std::atomic<bool> first{true};
-  provider.SetHandler([&](const std::string& target) {
-    if (QueryNumber(target, "stationuid") == 4 && first.exchange(false)) {
-      held.Set();
-      release.Wait();
+  const auto gate = std::make_shared<Gate>();
+  provider.SetHandler([gate](const std::string& target) {
+    if (QueryNumber(target, "stationuid") == 4 && gate->first.exchange(false)) {
+      gate->held.Set();
+      gate->release.Wait();
     }
     return HourlyShows(target);
   });
   Core();
-  ASSERT_TRUE(held.Wait());
+  ASSERT_TRUE(gate->held.Wait());
 
   std::atomic<pid_t> tid{0};
   std::vector<RecordingHost::Entry> entries;
@@ -160,7 +168,7 @@ TEST_F(PrefetchTest, AGuideRequestRacingThePrefetchForItsChannelWaitsAndFetchesN
     asleep = tid != 0 && ThreadState(tid) == 'S' ? asleep + 1 : 0;
     return asleep >= 3;
   }));
-  release.Set();
+  gate->release.Set();
   request.join();
 
   EXPECT_GE(entries.size(), 4u * 24);
@@ -174,24 +182,22 @@ TEST_F(PrefetchTest, TheStopEndsThePrefetchAndAWaitingRequestAtOnce) {
   // A request that made no progress would be given up only after an hour: the stop must not
   // wait for that.
   options.pageReader.progressTimeout = zu::Time::FromSeconds(3600);
-  zu_test::Latch held;
-  zu_test::Latch release;
-  std::atomic<bool> timedOut{false};
-  provider.SetHandler([&](const std::string& target) {
-    held.Set();
-    if (!release.Wait())
-      timedOut = true;
+  const auto gate = std::make_shared<Gate>();
+  provider.SetHandler([gate](const std::string& target) {
+    gate->held.Set();
+    if (!gate->release.Wait())
+      gate->timedOut = true;
     return HourlyShows(target);
   });
   Core();
-  ASSERT_TRUE(held.Wait());
+  ASSERT_TRUE(gate->held.Wait());
   // The prefetch holds the first channel; the host asks for it too.
   std::thread request([&] { Update(4, time(nullptr), time(nullptr) + kDay); });
 
   core->DeInit();
   request.join();
-  EXPECT_FALSE(timedOut);
-  release.Set();
+  EXPECT_FALSE(gate->timedOut);
+  gate->release.Set();
   // Nothing of the given-up fetches is stored.
   for (unsigned int uid = 1; uid <= 4; ++uid)
     EXPECT_FALSE(std::filesystem::exists(CacheFile(uid))) << uid;
@@ -213,7 +219,11 @@ TEST_F(PrefetchTest, AnUnreachableProviderEndsThePrefetchWithOneErrorAndTheCache
   ASSERT_TRUE(WaitForLine(kPrefetchEnds));
 
   // Two readers: at most the two channels under way when the first failure came were tried.
-  EXPECT_LE(host.CountLines("failed connecting "), 2u);
+  size_t attempts = 0;
+  for (const RecordingHost::Line& line : host.Lines())
+    attempts += line.text.find("failed connecting ") == 0 &&
+                line.text.find("api.mobile.event") != std::string::npos;
+  EXPECT_LE(attempts, 2u);
   for (unsigned int uid = 1; uid <= 4; ++uid)
     EXPECT_EQ((std::vector<unsigned int>{77}), Ids(RequestWindow(uid))) << uid;
   // One Error for the whole run of failures, the prefetch's and the requests' alike.
