@@ -17,10 +17,28 @@ PVR_ERROR FromCore(int result) {
   return result == nivo::ClientCore::ResultNoError ? PVR_ERROR_NO_ERROR : PVR_ERROR_SERVER_ERROR;
 }
 
+// Requests in flight at once while the guide is prefetched: with Kodi starting up beside it on
+// two cores, 1,000 channels took 4.3 and 4.5 s with four, 4.0 to 5.4 s with three and 5.1 to
+// 6.5 s with two.
+const unsigned int kPrefetchReaders = 4;
+
+nivo::ClientCore::Options CoreOptions(int pastDays, int futureDays) {
+  nivo::ClientCore::Options options;
+  options.pageReader.keepAlive = true;
+  options.prefetchReaders = kPrefetchReaders;
+  options.epgPastDays = pastDays;
+  options.epgFutureDays = futureDays;
+  // Kodi asks for the window the prefetch has just stored and written.
+  options.rewriteUnchangedGuide = false;
+  return options;
+}
+
 }  // namespace
 
 Kodi20Client::Kodi20Client(const kodi::addon::IInstanceInfo& instance)
-    : CInstancePVRClient(instance), host_(*this) {
+    : CInstancePVRClient(instance),
+      host_(*this),
+      core_(CoreOptions(EpgMaxPastDays(), EpgMaxFutureDays())) {
   core_.Init(host_, UserPath(), ClientPath());
 }
 
@@ -94,7 +112,7 @@ PVR_ERROR Kodi20Client::GetChannelGroupMembers(
 PVR_ERROR Kodi20Client::GetEPGForChannel(int channelUid, time_t start, time_t end,
                                          kodi::addon::PVREPGTagsResultSet& results) {
   return CallGuarded("GetEPGForChannel", PVR_ERROR_FAILED, [&] {
-    Kodi20Host::EpgRequest request{&results, static_cast<unsigned int>(channelUid)};
+    Kodi20Host::EpgRequest request{&results, static_cast<unsigned int>(channelUid), {}};
     return core_.UpdateEPGForChannel(&request, request.channelUid, start, end)
                ? PVR_ERROR_NO_ERROR
                : PVR_ERROR_INVALID_PARAMETERS;
@@ -119,6 +137,16 @@ PVR_ERROR Kodi20Client::GetChannelStreamProperties(
     properties.emplace_back(PVR_STREAM_PROPERTY_ISREALTIMESTREAM, "true");
     return PVR_ERROR_NO_ERROR;
   });
+}
+
+PVR_ERROR Kodi20Client::SetEPGMaxPastDays(int pastDays) {
+  core_.SetEPGMaxPastDays(pastDays);
+  return PVR_ERROR_NO_ERROR;
+}
+
+PVR_ERROR Kodi20Client::SetEPGMaxFutureDays(int futureDays) {
+  core_.SetEPGMaxFutureDays(futureDays);
+  return PVR_ERROR_NO_ERROR;
 }
 
 }  // namespace kodi20

@@ -12,6 +12,11 @@ namespace kodi20 {
 // answering Kodi's channel, group, member and guide requests and handing over the stream URL
 // of a channel to play. Guide, TV, radio and channel groups; no recordings, no timers.
 //
+// Kodi tells the instance the days of guide it shows; once the channels are loaded, the core
+// prefetches that window for every TV channel in the background, so that Kodi's guide
+// requests are answered from what is stored. The connections to the provider are kept for
+// further requests.
+//
 // Kodi calls the requests from its own threads; the core serialises them with its lock.
 // Exceptions never leave a request: they are logged ("Received exception: ...", see
 // CallGuarded) and the request fails with PVR_ERROR_FAILED.
@@ -46,6 +51,9 @@ class Kodi20Client : public kodi::addon::CInstancePVRClient {
   PVR_ERROR GetChannelStreamProperties(
       const kodi::addon::PVRChannel& channel,
       std::vector<kodi::addon::PVRStreamProperty>& properties) override;
+  // Kodi's guide window changed; a prefetch under way keeps the window it started with.
+  PVR_ERROR SetEPGMaxPastDays(int pastDays) override;
+  PVR_ERROR SetEPGMaxFutureDays(int futureDays) override;
 
  private:
   // The core uses the host until its DeInit returns: the host goes last.

@@ -88,9 +88,9 @@ void Kodi20Host::TransferChannelGroupMember(void* handle, const std::string& gro
 }
 
 void Kodi20Host::TransferEpgEntry(void* handle, const nivo::TVShow& show, unsigned int) {
-  const EpgRequest* request = static_cast<const EpgRequest*>(handle);
+  EpgRequest* request = static_cast<EpgRequest*>(handle);
   if (request != nullptr && request->results != nullptr)
-    request->results->Add(MakeEpgTag(show, request->channelUid));
+    request->results->Add(MakeEpgTag(show, request->channelUid, request->times));
 }
 
 void Kodi20Host::TriggerEpgUpdate(unsigned int uid) {

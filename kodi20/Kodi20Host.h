@@ -5,6 +5,7 @@
 
 #include <kodi/addon-instance/PVR.h>
 
+#include "kodi20/Kodi20Records.h"
 #include "nivo/Host.h"
 
 namespace zu {
@@ -19,10 +20,12 @@ namespace kodi20 {
 // for members and an EpgRequest* for guide entries.
 class Kodi20Host : public nivo::Host {
  public:
-  // The handle of a guide request: where the entries go and the channel they belong to.
+  // The handle of a guide request: where the entries go, the channel they belong to, and the
+  // conversion of their times.
   struct EpgRequest {
     kodi::addon::PVREPGTagsResultSet* results;
     unsigned int channelUid;
+    KodiTimes times;
   };
 
   // instance receives the update triggers until Release; it is not owned.

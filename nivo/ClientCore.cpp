@@ -9,7 +9,9 @@
 #include "multi_threading/Factory.h"
 #include "multi_threading/Message.h"
 #include "multi_threading/ScopedLock.h"
+#include "net/Factory.h"
 #include "nivo/GuideFetcher.h"
+#include "nivo/GuidePrefetch.h"
 #include "nivo/GuideStore.h"
 #include "nivo/Host.h"
 #include "nivo/HostFiles.h"
@@ -28,22 +30,44 @@ namespace {
 // how long it waits each time: a minute in all, twice the page reader's bound.
 const int kStopRounds = 600;
 const unsigned long kStopRoundMilliseconds = 100;
+// The most days of guide the prefetch covers either way.
+const int kMaxPrefetchDays = 14;
+const time_t kSecondsPerDay = 24 * 3600;
+
+// The prefetch's share of days of the host's window (negative: unlimited).
+time_t PrefetchSeconds(int days) {
+  return (days < 0 || days > kMaxPrefetchDays ? kMaxPrefetchDays : days) * kSecondsPerDay;
+}
 
 }  // namespace
 
 ClientCore::ClientCore() : ClientCore(Options()) {}
 
-ClientCore::ClientCore(const Options& options) : options_(options) {
+ClientCore::ClientCore(const Options& options)
+    : options_(options), pastDays_(options.epgPastDays), futureDays_(options.epgFutureDays) {
   mutex_ = multi_threading::factory::CreateMutex(false);
   if (!mutex_)
     throw std::runtime_error("failed creating the client mutex");
-  // Creating the reader starts its socket server; a failed start is logged there and later
-  // requests fail with "failed connecting ".
-  pageReader_ = HttpPageReader::Create(options_.pageReader);
+  // Without a running server the readers' requests fail with "failed connecting ".
+  server_ = net::factory::CreateSocketServer();
+  if (!server_ || !server_->Start(true)) {
+    ZU_ERROR("NivoTV", "failed starting socket server");
+    server_.reset();
+  }
+  pageReader_ = HttpPageReader::Create(options_.pageReader, server_);
+  if (options_.prefetchReaders > 0) {
+    std::vector<SharedPtr<HttpPageReader>> readers;
+    for (unsigned int i = 0; i < options_.prefetchReaders; ++i)
+      readers.push_back(HttpPageReader::Create(options_.pageReader, server_));
+    prefetch_.reset(
+        new GuidePrefetch(std::move(readers), showListFailures_, showDetailsFailures_));
+  }
 }
 
 ClientCore::~ClientCore() {
   DeInit();
+  // A prefetch a load started while the stop ran is stopped here at the latest.
+  prefetch_.reset();
   status_ = StatusPermanentFailure;
   // A thread a request started while the stop ran is stopped here at the latest.
   if (epgUpdateThread_) {
@@ -60,6 +84,9 @@ ClientCore::~ClientCore() {
   if (pageReader_)
     pageReader_->StopServer();
   pageReader_.reset();
+  if (server_)
+    server_->Stop(true);
+  server_.reset();
 }
 
 int ClientCore::Init(Host& host, const std::string& userPath, const std::string& clientPath) {
@@ -87,6 +114,10 @@ void ClientCore::DeInit() {
   if (!initialised_.exchange(false))
     return;
   ZU_INFO("NivoTV", "Destroying the Nivo-TV plugin ...");
+  // Before the client lock: a guide request holding it may wait for a channel the prefetch
+  // is fetching.
+  if (prefetch_)
+    prefetch_->Stop();
   GiveUpRequestsUntilUnlocked();
   ScopedLock lock(mutex_);
   if (epgUpdateThread_) {
@@ -128,8 +159,19 @@ int ClientCore::GetStatus() {
 
 void ClientCore::EnsureChannelsLoaded() {
   ScopedLock lock(mutex_);
-  if (IsRunning() && catalogue_->EnsureLoaded())
-    guide_->LoadEPG(catalogue_->Table()->channels);
+  if (IsRunning() && catalogue_->EnsureLoaded()) {
+    const ChannelTablePtr table = catalogue_->Table();
+    guide_->LoadEPG(table->channels);
+    StartPrefetch(*table);
+  }
+}
+
+void ClientCore::StartPrefetch(const ChannelTable& table) {
+  if (!prefetch_ || stopping_ || table.channels.empty())
+    return;
+  const time_t now = time(nullptr);
+  prefetch_->Start(*guide_, *logos_, table.channels, now - PrefetchSeconds(pastDays_),
+                   now + PrefetchSeconds(futureDays_));
 }
 
 ChannelTablePtr ClientCore::GetChannelTable() {
@@ -205,11 +247,11 @@ bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t star
   GuideStore::Update update = guide_->BeginUpdate(*channel, windowStart);
   TVShows fetched = fetcher_->FetchShows(*channel, update.FetchStart(), windowEnd);
   const std::vector<TVShow*>& shows = update.Merge(std::move(fetched));
-  if (detailedMode_)
-    fetcher_->ReadDetails(*channel, shows, stopping_);
+  if (detailedMode_ && fetcher_->ReadDetails(*channel, shows, stopping_))
+    update.ShowsChanged();
   HandOver(handle, shows, channel->number);
   // A request that ended before this point (an exception) leaves the stored guide as it was.
-  update.Commit();
+  update.Commit(options_.rewriteUnchangedGuide);
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "nivo/EPGUpdateThread.h"
 #include "nivo/FailureRun.h"
 #include "nivo/HostLogBridge.h"
+#include "net/SocketServer.h"
 #include "nivo/HttpPageReader.h"
 #include "nivo/TVShow.h"
 
@@ -21,6 +22,7 @@ namespace zu {
 namespace nivo {
 
 class GuideFetcher;
+class GuidePrefetch;
 class GuideStore;
 class Host;
 class HostFiles;
@@ -34,8 +36,9 @@ class LogoStore;
 // host binding, the guide update thread included.
 //
 // Threads: the host calls the operations from its own threads; each one takes the client
-// lock for its whole work, network waits included. The guide update thread never takes it.
-// DeInit may come from any thread and ends running walks and requests early.
+// lock for its whole work, network waits included. The guide update thread and the guide
+// prefetch never take it. DeInit may come from any thread and ends running walks, requests
+// and the prefetch early.
 class ClientCore final : private EPGUpdateThread::Client {
  public:
   // Status values, as the host's add-on status.
@@ -56,15 +59,27 @@ class ClientCore final : private EPGUpdateThread::Client {
     // after that much time, the remaining shows wait for the next guide request. At least one
     // show is read per request.
     zu::Time epgDetailsBudget = zu::Time::FromSeconds(30);
-    // The bounds of the client's page reader.
+    // The bounds of the client's page readers, and whether they keep their connections.
     HttpPageReader::Options pageReader;
+    // How many requests at a time the guide prefetch keeps in flight, each on a page reader of
+    // its own: once the channel table is loaded, the guide of the host's window (see
+    // epgPastDays) is fetched for every TV channel in the background, so that the host's
+    // guide requests find it stored. 0: no prefetch; each guide request fetches what it needs.
+    unsigned int prefetchReaders = 0;
+    // The host's guide window: the days before and after now that its guide requests cover
+    // (negative: as many as there are). The prefetch covers at most 14 days either way.
+    int epgPastDays = 1;
+    int epgFutureDays = 3;
+    // Whether a guide request writes the channel's guide cache also when it changed nothing
+    // (no show fetched, dropped or given details), as when the prefetch stored the window.
+    bool rewriteUnchangedGuide = true;
   };
 
-  // Creates the page reader (its socket server starts here) and the client lock; status
-  // StatusUnknown. Nothing is loaded and nothing is requested.
+  // Creates the socket server (its thread starts here), the page readers and the client lock;
+  // status StatusUnknown. Nothing is loaded and nothing is requested.
   ClientCore();
   explicit ClientCore(const Options& options);
-  // DeInit, then the parts, the page reader's socket server last but one.
+  // DeInit, then the parts, the page readers' socket server last but one.
   ~ClientCore();
 
   ClientCore(const ClientCore&) = delete;
@@ -76,22 +91,27 @@ class ClientCore final : private EPGUpdateThread::Client {
   // until DeInit. Returns status: StatusOk.
   int Init(Host& host, const std::string& userPath, const std::string& clientPath);
   // Sets stopping, which ends running walks and gives up a request under way; when Init ran:
-  // stops the guide update thread, status StatusNeedRestart, returns output to the standard
-  // streams and lets go of the host, which the caller may release once this returns. Safe to
-  // call more than once and from any thread.
+  // stops the guide prefetch and the guide update thread, status StatusNeedRestart, returns
+  // output to the standard streams and lets go of the host, which the caller may release once
+  // this returns. Safe to call more than once and from any thread.
   void DeInit();
 
   // status: StatusUnknown after construction, StatusOk after Init, StatusNeedRestart after
   // DeInit.
   int GetStatus();
 
-  // When the channel table is empty: loads it (see ChannelCatalogue) and then reads the guide
-  // cache. A table that stays empty is loaded again by the next call. Does nothing before Init
-  // and after DeInit.
+  // When the channel table is empty: loads it (see ChannelCatalogue), reads the guide cache and
+  // starts the guide prefetch over the window as the host sees it now. A table that stays
+  // empty is loaded again by the next call. Does nothing before Init and after DeInit.
   void EnsureChannelsLoaded();
   // The channel table after EnsureChannelsLoaded; never null, empty when nothing could be
   // loaded. It never changes: any thread may read it without a lock.
   ChannelTablePtr GetChannelTable();
+
+  // The host's guide window changed: from now on its guide requests cover that many days
+  // before (after) now. A prefetch that has started keeps its window. Any thread.
+  void SetEPGMaxPastDays(int days) { pastDays_ = days; }
+  void SetEPGMaxFutureDays(int days) { futureDays_ = days; }
 
   // The host requests (after EnsureChannelsLoaded). The walks hand one record per entry to
   // the host with handle, in ascending order, and end early when stopping is set.
@@ -135,6 +155,9 @@ class ClientCore final : private EPGUpdateThread::Client {
   // Creates and starts the guide update thread unless it exists or the client is stopping.
   // Client lock held.
   void StartEPGUpdateThread(const ChannelTable& table);
+  // Starts the guide prefetch, if there is one, over the host's window from now on. Client
+  // lock held.
+  void StartPrefetch(const ChannelTable& table);
   // Hands the shows to the host request handle, as the host is to see them.
   void HandOver(void* handle, const std::vector<TVShow*>& shows, unsigned int channelNumber);
   // Gives up the page reader's request under way until the client lock is free, so that the
@@ -152,6 +175,9 @@ class ClientCore final : private EPGUpdateThread::Client {
   std::atomic<bool> initialised_{false};
   // Set once by the guide update thread: guide requests then also read show details.
   std::atomic<bool> detailedMode_{false};
+  // The host's guide window, in days.
+  std::atomic<int> pastDays_;
+  std::atomic<int> futureDays_;
 
   // Everything below: client lock.
   int status_ = StatusUnknown;
@@ -159,11 +185,17 @@ class ClientCore final : private EPGUpdateThread::Client {
   // between.
   Host* host_ = nullptr;
   HostLogBridge logBridge_;
-  // Fetches the provider's pages for the parts. Holds the HTTP socket server.
+  // Receives every response of the client's page readers.
+  net::SocketServerPtr server_;
+  // Fetches the provider's pages for the parts.
   SharedPtr<HttpPageReader> pageReader_;
-  // Runs of like failures of the guide requests (see FailureRun), shared by the fetchers.
+  // Runs of like failures of the guide requests (see FailureRun), shared by the fetchers and
+  // the prefetch.
   FailureRun showListFailures_;
   FailureRun showDetailsFailures_;
+  // Made with the client when it has prefetch readers; started by the channel load, stopped
+  // (without the client lock) by DeInit.
+  std::unique_ptr<GuidePrefetch> prefetch_;
   // The parts, made by Init.
   std::unique_ptr<HostFiles> files_;
   std::unique_ptr<ChannelCatalogue> catalogue_;

@@ -43,16 +43,20 @@ GuideFetcher::GuideFetcher(SharedPtr<HttpPageReader> pageReader, FailureRun& sho
       detailsBudget_(detailsBudget) {}
 
 TVShows GuideFetcher::FetchShows(const Channel& channel, const boost::posix_time::ptime& from,
-                                 const boost::posix_time::ptime& to) {
+                                 const boost::posix_time::ptime& to, bool* pageMissing) {
+  if (pageMissing != nullptr)
+    *pageMissing = false;
   JsonReader reader(pageReader_);
   TVShows fetched;
-  CallShowReader([&] { fetched = reader.ReadShowsOfTVChannel(channel, from, to, &showLists_); },
-                 "Failed reading EPG of " + channel.name, &showLists_);
+  CallShowReader(
+      [&] { fetched = reader.ReadShowsOfTVChannel(channel, from, to, &showLists_, pageMissing); },
+      "Failed reading EPG of " + channel.name, &showLists_);
   return fetched;
 }
 
-void GuideFetcher::ReadDetails(const Channel& channel, const std::vector<TVShow*>& shows,
+bool GuideFetcher::ReadDetails(const Channel& channel, const std::vector<TVShow*>& shows,
                                const std::atomic<bool>& stopping) {
+  bool read = false;
   const boost::posix_time::ptime now = LocalTime(time(nullptr));
   const zu::Time passStart = zu::Time::NowMonotonic();
   JsonReader reader(pageReader_);
@@ -66,11 +70,13 @@ void GuideFetcher::ReadDetails(const Channel& channel, const std::vector<TVShow*
                         "Failed reading detailed EPG of " + channel.name + ":" + show->title,
                         &showDetails_))
       break;
+    read = read || show->detailsRead;
     // A pass may run while the client lock is held; against a provider that lets every request
     // run into the page reader's bound it would otherwise hold it for that bound once per show.
     if (zu::Time::NowMonotonic() - passStart >= detailsBudget_)
       break;
   }
+  return read;
 }
 
 }  // namespace nivo

@@ -36,19 +36,21 @@ class GuideFetcher {
 
   // The shows of the channel in [from, to), requested in pieces of at most 24 whole hours;
   // nothing when to is not at least an hour after from. A piece that cannot be read ends the
-  // fetch with the shows read so far; a document that cannot be read (logged "Failed reading
-  // EPG of <name> (<reason>)") gives no shows at all.
+  // fetch with the shows read so far (pageMissing, when given, is set then: the provider did
+  // not answer with a page); a document that cannot be read (logged "Failed reading EPG of
+  // <name> (<reason>)") gives no shows at all.
   TVShows FetchShows(const Channel& channel, const boost::posix_time::ptime& from,
-                     const boost::posix_time::ptime& to);
+                     const boost::posix_time::ptime& to, bool* pageMissing = nullptr);
 
   // Reads, in order, the details of the shows that have none and are still to come, until a
   // document cannot be read (logged "Failed reading detailed EPG of <name>:<title>
   // (<reason>)"), the pass has taken the details budget (at least one show is read), or
   // stopping is set; the rest waits for the next pass. A page that does not come leaves its
   // show without details (the reader logs it) and the pass goes on. Shows of id 0 are skipped:
-  // the provider has no details for them. Throws std::runtime_error when the local time
-  // cannot be told (see LocalTime), before any show is touched.
-  void ReadDetails(const Channel& channel, const std::vector<TVShow*>& shows,
+  // the provider has no details for them. True when details were read into a show. Throws
+  // std::runtime_error when the local time cannot be told (see LocalTime), before any show is
+  // touched.
+  bool ReadDetails(const Channel& channel, const std::vector<TVShow*>& shows,
                    const std::atomic<bool>& stopping);
 
  private:

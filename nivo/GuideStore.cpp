@@ -70,18 +70,32 @@ void GuideStore::LoadEPG(const Channels& channels) {
 
 GuideStore::Update GuideStore::BeginUpdate(const Channel& channel,
                                            const boost::posix_time::ptime& windowStart) {
-  return Update(*this, channel, windowStart);
+  return Update(*this, channel, windowStart, true);
+}
+
+std::unique_ptr<GuideStore::Update> GuideStore::TryBeginUpdate(
+    const Channel& channel, const boost::posix_time::ptime& windowStart) {
+  std::unique_ptr<Update> update(new Update(*this, channel, windowStart, false));
+  if (!update->claimed_)
+    update.reset();
+  return update;
 }
 
 GuideStore::Update::Update(GuideStore& store, const Channel& channel,
-                           const boost::posix_time::ptime& windowStart)
+                           const boost::posix_time::ptime& windowStart, bool wait)
     : store_(store),
       uid_(channel.uid),
       cacheFile_(store.GetEPGCacheFileName(channel)),
       windowStart_(windowStart),
       fetchStart_(windowStart) {
   {
-    std::lock_guard<std::mutex> lock(store_.mutex_);
+    std::unique_lock<std::mutex> lock(store_.mutex_);
+    if (wait)
+      store_.updateEnded_.wait(lock, [this] { return store_.updating_.count(uid_) == 0; });
+    else if (store_.updating_.count(uid_) != 0)
+      return;
+    store_.updating_.insert(uid_);
+    claimed_ = true;
     kept_.swap(store_.epg_[uid_]);
   }
   for (const TVShow& show : kept_) {
@@ -91,19 +105,38 @@ GuideStore::Update::Update(GuideStore& store, const Channel& channel,
 }
 
 GuideStore::Update::~Update() {
-  if (committed_)
+  End();
+}
+
+void GuideStore::Update::End() {
+  if (!claimed_)
     return;
-  std::lock_guard<std::mutex> lock(store_.mutex_);
-  store_.epg_[uid_].swap(kept_);
+  {
+    std::lock_guard<std::mutex> lock(store_.mutex_);
+    if (!committed_)
+      store_.epg_[uid_].swap(kept_);
+    store_.updating_.erase(uid_);
+    claimed_ = false;
+  }
+  store_.updateEnded_.notify_all();
 }
 
 const std::vector<TVShow*>& GuideStore::Update::Merge(TVShows fetched) {
   fetched_ = std::move(fetched);
   merged_ = MergeShows(kept_, windowStart_, fetched_);
+  // The merge keeps the order of the kept shows; the guide is the kept one when it is made of
+  // all of them and nothing else.
+  changed_ = merged_.size() != kept_.size();
+  for (size_t i = 0; !changed_ && i < merged_.size(); ++i)
+    changed_ = merged_[i] != &kept_[i];
   return merged_;
 }
 
-void GuideStore::Update::Commit() {
+void GuideStore::Update::Commit(bool writeUnchanged) {
+  if (!changed_ && !writeUnchanged) {
+    End();
+    return;
+  }
   // The shows move, not copy, into the new guide; from the first move on the kept ones are no
   // guide to go back to, so the new one is stored whatever follows.
   TVShows guide;
@@ -111,15 +144,17 @@ void GuideStore::Update::Commit() {
   for (TVShow* show : merged_)
     guide.push_back(std::move(*show));
   merged_.clear();
-  std::string text;
+  const TVShows* stored = nullptr;
   {
     std::lock_guard<std::mutex> lock(store_.mutex_);
-    TVShows& stored = store_.epg_[uid_];
-    stored = std::move(guide);
+    stored = &(store_.epg_[uid_] = std::move(guide));
     committed_ = true;
-    text = WriteShowsArchive(stored);
   }
-  store_.files_.SaveData(cacheFile_, text);
+  // The channel's entry is this update's until it ends, so the archive is written outside the
+  // store's lock, which updates of other channels take meanwhile; and the file of a later
+  // update of the channel is not overtaken by this one.
+  store_.files_.SaveData(cacheFile_, WriteShowsArchive(*stored));
+  End();
 }
 
 }  // namespace nivo

@@ -44,11 +44,12 @@ class JsonReader {
                           FailureRun* failures = nullptr, FailureRun* invalidUrl = nullptr);
 
   // The shows of the channel in [from, to), fetched in pieces of at most 24 whole hours. A
-  // missing page or station record ends the fetch with the shows read so far; malformed
-  // documents raise the JSON layer's or the time parser's exceptions. A piece that holds shows
-  // ends the run of failures.
+  // missing page or station record ends the fetch with the shows read so far (pageMissing,
+  // when given, tells the missing page); malformed documents raise the JSON layer's or the
+  // time parser's exceptions. A piece that holds shows ends the run of failures.
   TVShows ReadShowsOfTVChannel(const Channel& channel, const boost::posix_time::ptime& from,
-                               const boost::posix_time::ptime& to, FailureRun* failures = nullptr);
+                               const boost::posix_time::ptime& to, FailureRun* failures = nullptr,
+                               bool* pageMissing = nullptr);
   // Completes the show with its details; a missing page leaves it unchanged, malformed
   // documents raise the JSON layer's exceptions and leave it unchanged too. Details read end
   // the run of failures.

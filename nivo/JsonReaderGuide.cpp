@@ -20,8 +20,11 @@ namespace nivo {
 
 TVShows JsonReader::ReadShowsOfTVChannel(const Channel& channel,
                                          const boost::posix_time::ptime& from,
-                                         const boost::posix_time::ptime& to, FailureRun* failures) {
+                                         const boost::posix_time::ptime& to, FailureRun* failures,
+                                         bool* pageMissing) {
   TVShows shows;
+  if (pageMissing != nullptr)
+    *pageMissing = false;
   const std::vector<ShowListRequest> requests = SplitShowListWindow(from, to);
   if (requests.empty())
     return shows;
@@ -34,6 +37,8 @@ TVShows JsonReader::ReadShowsOfTVChannel(const Channel& channel,
         HttpUrl(guide.host, MakeShowListPath(channel.uid, request), guide.port), headers, failures);
     if (frame.body.empty()) {
       ZU_RUN_FAILURE(failures, "NivoTV", "failed reading shows of channel'" + channel.name + "'");
+      if (pageMissing != nullptr)
+        *pageMissing = true;
       return shows;
     }
     ShowListPiece piece = ParseShowListPiece(frame.body);

@@ -22,6 +22,11 @@ std::string LogoStore::GetChannelLogoPath(const Channel& channel) const {
 }
 
 void LogoStore::UpdateChannelLogo(const Channel& channel) {
+  UpdateChannelLogo(channel, pageReader_);
+}
+
+void LogoStore::UpdateChannelLogo(const Channel& channel,
+                                  const SharedPtr<HttpPageReader>& pageReader) {
   if (channel.isRadio)
     return;
   // Downloaded once: a logo file that exists is never refreshed. One that could not be
@@ -30,14 +35,22 @@ void LogoStore::UpdateChannelLogo(const Channel& channel) {
   FailureRun* invalidUrl = nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (unwritable_.count(path) != 0)
+    if (unwritable_.count(path) != 0 || !downloading_.insert(channel.uid).second)
       return;
     // Entries of a map stay where they are, so the run can be used after the lock.
     invalidUrl = &invalidUrls_[channel.uid];
   }
+  struct Done {
+    LogoStore& store;
+    unsigned int uid;
+    ~Done() {
+      std::lock_guard<std::mutex> lock(store.mutex_);
+      store.downloading_.erase(uid);
+    }
+  } done{*this, channel.uid};
   if (file::Exists(path))
     return;
-  JsonReader reader(pageReader_);
+  JsonReader reader(pageReader);
   reader.ReadTVStationImage(
       channel,
       [this](const Channel& owner, const std::string& image) { SaveChannelLogo(owner, image); },

@@ -36,6 +36,10 @@ std::unique_ptr<httplib::Server> Router::MakeServer() const {
   auto server = std::make_unique<httplib::Server>();
   server->new_task_queue = [] { return new httplib::ThreadPool(16); };
   server->set_keep_alive_timeout(30);
+  // A response goes out in two writes (header, then body); on a kept connection Nagle's
+  // algorithm would hold the body until the client's delayed acknowledgement of the header,
+  // 40 ms later. Servers in the field send at once.
+  server->set_tcp_nodelay(true);
   server->set_socket_options([](socket_t sock) {
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));

@@ -23,6 +23,22 @@ TEST(Kodi20RecordsTest, ShowTimesAreTheMachinesLocalTime) {
   EXPECT_EQ(ToKodiTime(time_from_string("2024-07-15 20:15:00")), 1721067300);
 }
 
+// The offset looked up once per day must not carry over into the hours after a change of
+// daylight saving, nor into the next day.
+TEST(Kodi20RecordsTest, ShowTimesOfAGuideRequestAreConvertedAsOneByOneAlsoAcrossSummerTime) {
+  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  ::tzset();
+  for (const char* first : {"2024-03-29 00:00:00", "2024-10-25 00:00:00"}) {
+    KodiTimes times;
+    const ptime start = time_from_string(first);
+    for (int minutes = 0; minutes < 5 * 24 * 60; minutes += 10) {
+      const ptime time = start + boost::posix_time::minutes(minutes);
+      EXPECT_EQ(ToKodiTime(time), times.Convert(time)) << time;
+    }
+    EXPECT_EQ(0, times.Convert(ptime()));
+  }
+}
+
 TEST(Kodi20RecordsTest, ChannelGroupAndMemberRecords) {
   zu::nivo::Channel channel;
   channel.uid = 71001;
@@ -62,7 +78,8 @@ TEST(Kodi20RecordsTest, GuideEntryCarriesTheShowUnderTheRequestedChannel) {
   show.AddGenre("Zeichentrick");
   show.start = time_from_string("2024-03-01 10:00:00");
   show.end = time_from_string("2024-03-01 10:25:00");
-  kodi::addon::PVREPGTag tag = MakeEpgTag(show, 71001);
+  KodiTimes times;
+  kodi::addon::PVREPGTag tag = MakeEpgTag(show, 71001, times);
   EXPECT_EQ(tag.GetUniqueBroadcastId(), 4711u);
   EXPECT_EQ(tag.GetUniqueChannelId(), 71001u);
   EXPECT_EQ(tag.GetTitle(), "Tom & Tina");

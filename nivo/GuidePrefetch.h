@@ -1,0 +1,106 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
+#include <vector>
+
+#include <boost/date_time/posix_time/ptime.hpp>
+
+#include "base/SharedPtr.h"
+#include "multi_threading/Thread.h"
+#include "multi_threading/Time.h"
+#include "nivo/Channel.h"
+
+namespace zu {
+namespace nivo {
+
+class FailureRun;
+class GuideStore;
+class HttpPageReader;
+class LogoStore;
+
+// Fetches what the host's guide requests need ahead of them, in the background: the guide of
+// one window and the logo of every TV channel. One fetcher per page reader (so as many
+// requests in flight as there are readers) takes the channels in channel-number order and
+// stores each channel's guide, cache file included, in the guide store, and its logo in the
+// logo store, where the host's guide request for the window then finds them. A channel whose
+// guide a guide request is updating is left to that request, and a channel whose guide
+// already covers the window costs no guide request. The prefetch fetches no details.
+//
+// The first channel whose pages do not come (the provider cannot be reached, or answers with
+// errors) ends the prefetch: the fetches under way finish, no other starts, and what the store
+// holds is served. Failures are logged through the show-list run it is given, which the
+// client's own guide requests share: one Error for the run, the rest Warnings.
+//
+// Threads: Start, Stop and Wait from any thread. The fetchers run on threads of their own
+// ("EPG_Prefetch") and take no lock but the store's and their readers'.
+class GuidePrefetch {
+ public:
+  // readers: one per fetcher, not used by anyone else. showLists and showDetails must outlive
+  // the prefetch.
+  GuidePrefetch(std::vector<SharedPtr<HttpPageReader>> readers, FailureRun& showLists,
+                FailureRun& showDetails);
+  // Stop.
+  ~GuidePrefetch();
+
+  GuidePrefetch(const GuidePrefetch&) = delete;
+  GuidePrefetch& operator=(const GuidePrefetch&) = delete;
+
+  // Starts fetching the window [start, end) (seconds since the epoch) and the logos of the TV
+  // channels of channels into store and logos, which must outlive the prefetch's run (Stop
+  // or Wait ends it). Once only: false when the prefetch ran or was stopped before, or when
+  // no fetcher could start (logged by the thread factory).
+  bool Start(GuideStore& store, LogoStore& logos, const Channels& channels, time_t start,
+             time_t end);
+
+  // Ends the prefetch at once: the readers' requests under way are given up, nothing more is
+  // stored, and the fetchers' threads are joined. Later Starts do nothing. Any thread, more
+  // than once.
+  void Stop();
+
+  // Waits until no fetcher runs any more (every channel done, the prefetch ended early, or
+  // never started), at most timeout; true when none runs.
+  bool Wait(const zu::Time& timeout);
+
+ private:
+  class Fetcher;
+
+  // The work of fetcher index: channels until none is left or the prefetch ends.
+  void Fetch(size_t index);
+  // Fetches and stores the guide and the logo of one channel with reader index; false when
+  // the guide's pages did not come.
+  bool FetchChannel(size_t index, const Channel& channel);
+  bool FetchGuide(size_t index, const Channel& channel);
+
+  const std::vector<SharedPtr<HttpPageReader>> readers_;
+  FailureRun& showLists_;
+  FailureRun& showDetails_;
+
+  // Set by Stop.
+  std::atomic<bool> stopping_{false};
+  // Set when a channel's pages did not come: no fetcher takes another channel.
+  std::atomic<bool> ended_{false};
+  // The next channel to take.
+  std::atomic<size_t> next_{0};
+
+  // Set by Start, before the fetchers run; read by them without a lock.
+  GuideStore* store_ = nullptr;
+  LogoStore* logos_ = nullptr;
+  std::vector<Channel> channels_;
+  boost::posix_time::ptime windowStart_;
+  boost::posix_time::ptime windowEnd_;
+
+  // Guards the members below.
+  std::mutex mutex_;
+  // Signalled when a fetcher ends.
+  std::condition_variable fetcherEnded_;
+  bool started_ = false;
+  bool stopped_ = false;
+  size_t running_ = 0;
+  std::vector<multi_threading::ThreadPtr> threads_;
+};
+
+}  // namespace nivo
+}  // namespace zu
