@@ -60,7 +60,8 @@ ClientCore::ClientCore(const Options& options)
     for (unsigned int i = 0; i < options_.prefetchReaders; ++i)
       readers.push_back(HttpPageReader::Create(options_.pageReader, server_));
     prefetch_.reset(
-        new GuidePrefetch(std::move(readers), showListFailures_, showDetailsFailures_));
+        new GuidePrefetch(std::move(readers), showListFailures_, showDetailsFailures_,
+                          options_.prefetchInBackground));
   }
 }
 
@@ -210,6 +211,9 @@ int ClientCore::GetChannelGroups(void* handle, bool radio) {
 int ClientCore::GetChannelGroupMembers(void* handle, const std::string& groupName, bool radio) {
   ScopedLock lock(mutex_);
   const ChannelTablePtr table = GetChannelTable();
+  // The host has its channels; its guide comes next.
+  if (prefetch_)
+    prefetch_->Hurry();
   for (const auto& entry : table->channels) {
     if (stopping_ || !IsRunning())
       break;
@@ -233,6 +237,9 @@ bool ClientCore::UpdateEPGForChannel(void* handle, unsigned int uid, time_t star
   const ChannelTablePtr table = GetChannelTable();
   if (!IsRunning())
     return false;
+  // The host has come to its guide: the prefetch runs at the host's priority from now on.
+  if (prefetch_)
+    prefetch_->Hurry();
   const Channel* channel = FindChannel(*table, uid);
   if (channel == nullptr)
     return false;

@@ -66,6 +66,9 @@ class ClientCore final : private EPGUpdateThread::Client {
     // epgPastDays) is fetched for every TV channel in the background, so that the host's
     // guide requests find it stored. 0: no prefetch; each guide request fetches what it needs.
     unsigned int prefetchReaders = 0;
+    // Whether the prefetch lets every other thread go first until the host has its channels
+    // (its first group members or guide request), so that it does not slow the host's start.
+    bool prefetchInBackground = false;
     // The host's guide window: the days before and after now that its guide requests cover
     // (negative: as many as there are). The prefetch covers at most 14 days either way.
     int epgPastDays = 1;

@@ -1,5 +1,8 @@
 #include "nivo/GuidePrefetch.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
@@ -17,12 +20,41 @@
 namespace zu {
 namespace nivo {
 
+namespace {
+
+// Lets every other thread of the machine go first from now on. Linux gives a thread that
+// asks the idle policy only what the others leave; where it refuses, the thread stays as it is.
+void YieldToEveryOtherThread() {
+  sched_param parameters{};
+  (void)pthread_setschedparam(pthread_self(), SCHED_IDLE, &parameters);
+}
+
+}  // namespace
+
 // The thread object of one fetcher.
 class GuidePrefetch::Fetcher : public multi_threading::ThreadObject {
  public:
-  Fetcher(GuidePrefetch& prefetch, size_t index) : prefetch_(prefetch), index_(index) {}
+  Fetcher(GuidePrefetch& prefetch, size_t index, bool background)
+      : prefetch_(prefetch), index_(index), background_(background) {}
   bool Run() override {
-    prefetch_.Fetch(index_);
+    if (background_)
+      YieldToEveryOtherThread();
+    prefetch_.Fetch(index_, background_);
+    return true;
+  }
+
+ private:
+  GuidePrefetch& prefetch_;
+  const size_t index_;
+  const bool background_;
+};
+
+// The thread object of a fetcher that takes a background fetcher's reader over.
+class GuidePrefetch::Successor : public multi_threading::ThreadObject {
+ public:
+  Successor(GuidePrefetch& prefetch, size_t index) : prefetch_(prefetch), index_(index) {}
+  bool Run() override {
+    prefetch_.TakeOver(index_);
     return true;
   }
 
@@ -32,8 +64,16 @@ class GuidePrefetch::Fetcher : public multi_threading::ThreadObject {
 };
 
 GuidePrefetch::GuidePrefetch(std::vector<SharedPtr<HttpPageReader>> readers,
-                             FailureRun& showLists, FailureRun& showDetails)
-    : readers_(std::move(readers)), showLists_(showLists), showDetails_(showDetails) {}
+                             FailureRun& showLists, FailureRun& showDetails, bool background)
+    : readers_(std::move(readers)),
+      showLists_(showLists),
+      showDetails_(showDetails),
+      background_(background),
+      successorWaits_(new std::atomic<bool>[readers_.size()]),
+      slots_(readers_.size(), Slot::Ended) {
+  for (size_t index = 0; index < readers_.size(); ++index)
+    successorWaits_[index] = false;
+}
 
 GuidePrefetch::~GuidePrefetch() {
   Stop();
@@ -65,14 +105,39 @@ bool GuidePrefetch::Start(GuideStore& store, LogoStore& logos, const Channels& c
     if (!thread)
       continue;  // logged by the factory
     ++running_;
-    if (!thread->Start(std::make_shared<Fetcher>(*this, index))) {
+    slots_[index] = Slot::Running;
+    if (!thread->Start(std::make_shared<Fetcher>(*this, index, background_))) {
       --running_;
+      slots_[index] = Slot::Ended;
       thread->Stop();
       continue;
     }
     threads_.push_back(thread);
   }
   return !threads_.empty();
+}
+
+void GuidePrefetch::Hurry() {
+  if (!background_ || hurried_)
+    return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!started_ || stopped_ || hurried_.exchange(true))
+    return;
+  for (size_t index = 0; index < readers_.size(); ++index) {
+    if (slots_[index] != Slot::Running)
+      continue;
+    // Made here, the thread runs at this thread's priority.
+    multi_threading::ThreadPtr thread =
+        multi_threading::factory::CreateThread("EPG_Prefetch", 0, multi_threading::Thread::Normal);
+    if (!thread)
+      continue;  // logged by the factory; the background fetcher goes on
+    if (!thread->Start(std::make_shared<Successor>(*this, index))) {
+      thread->Stop();
+      continue;
+    }
+    threads_.push_back(thread);
+    successorWaits_[index] = true;
+  }
 }
 
 void GuidePrefetch::Stop() {
@@ -99,8 +164,16 @@ bool GuidePrefetch::Wait(const zu::Time& timeout) {
   return fetcherEnded_.wait_for(lock, bound, [this] { return running_ == 0; });
 }
 
-void GuidePrefetch::Fetch(size_t index) {
+void GuidePrefetch::Fetch(size_t index, bool background) {
   while (!stopping_ && !ended_) {
+    if (background && successorWaits_[index]) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        slots_[index] = Slot::HandedOver;
+      }
+      fetcherEnded_.notify_all();
+      return;
+    }
     const size_t channel = next_++;
     if (channel >= channels_.size())
       break;
@@ -109,13 +182,25 @@ void GuidePrefetch::Fetch(size_t index) {
   }
   // Done with the provider: the kept connection goes now rather than after its idle bound.
   readers_[index]->StopServer();
-  const bool last = [this] {
+  const bool last = [this, index] {
     std::lock_guard<std::mutex> lock(mutex_);
+    slots_[index] = Slot::Ended;
     return --running_ == 0;
   }();
   if (last && !stopping_ && !ended_)
     ZU_INFO("NivoTV", "Prefetching the EPG done.");
   fetcherEnded_.notify_all();
+}
+
+void GuidePrefetch::TakeOver(size_t index) {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    fetcherEnded_.wait(lock, [this, index] { return slots_[index] != Slot::Running; });
+    if (slots_[index] != Slot::HandedOver)
+      return;
+    slots_[index] = Slot::Running;
+  }
+  Fetch(index, false);
 }
 
 bool GuidePrefetch::FetchChannel(size_t index, const Channel& channel) {

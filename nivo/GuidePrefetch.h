@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -34,14 +35,19 @@ class LogoStore;
 // holds is served. Failures are logged through the show-list run it is given, which the
 // client's own guide requests share: one Error for the run, the rest Warnings.
 //
-// Threads: Start, Stop and Wait from any thread. The fetchers run on threads of their own
-// ("EPG_Prefetch") and take no lock but the store's and their readers'.
+// A prefetch made to run in the background starts with fetchers that let every other thread
+// of the machine go first (the host is starting up and listing its channels meanwhile); once
+// the host asks for a guide (Hurry), each hands its reader, after the channel it is fetching,
+// to a fetcher that runs at the host's own priority.
+//
+// Threads: Start, Hurry, Stop and Wait from any thread but the fetchers'. The fetchers run on
+// threads of their own ("EPG_Prefetch") and take no lock but the store's and their readers'.
 class GuidePrefetch {
  public:
   // readers: one per fetcher, not used by anyone else. showLists and showDetails must outlive
   // the prefetch.
   GuidePrefetch(std::vector<SharedPtr<HttpPageReader>> readers, FailureRun& showLists,
-                FailureRun& showDetails);
+                FailureRun& showDetails, bool background);
   // Stop.
   ~GuidePrefetch();
 
@@ -55,6 +61,11 @@ class GuidePrefetch {
   bool Start(GuideStore& store, LogoStore& logos, const Channels& channels, time_t start,
              time_t end);
 
+  // In the background: from now on the fetchers run at the priority of the calling thread
+  // (they are made by it). Does nothing otherwise, before Start, after Stop and when called
+  // before.
+  void Hurry();
+
   // Ends the prefetch at once: the readers' requests under way are given up, nothing more is
   // stored, and the fetchers' threads are joined. Later Starts do nothing. Any thread, more
   // than once.
@@ -66,9 +77,17 @@ class GuidePrefetch {
 
  private:
   class Fetcher;
+  class Successor;
 
-  // The work of fetcher index: channels until none is left or the prefetch ends.
-  void Fetch(size_t index);
+  // Where the fetcher of a reader stands.
+  enum class Slot { Running, HandedOver, Ended };
+
+  // The work of fetcher index: channels until none is left or the prefetch ends; in the
+  // background, until the fetcher's successor waits for the reader.
+  void Fetch(size_t index, bool background);
+  // The successor's work: Fetch once the background fetcher index has handed over its
+  // reader; nothing when that one ended instead.
+  void TakeOver(size_t index);
   // Fetches and stores the guide and the logo of one channel with reader index; false when
   // the guide's pages did not come.
   bool FetchChannel(size_t index, const Channel& channel);
@@ -77,6 +96,7 @@ class GuidePrefetch {
   const std::vector<SharedPtr<HttpPageReader>> readers_;
   FailureRun& showLists_;
   FailureRun& showDetails_;
+  const bool background_;
 
   // Set by Stop.
   std::atomic<bool> stopping_{false};
@@ -84,6 +104,10 @@ class GuidePrefetch {
   std::atomic<bool> ended_{false};
   // The next channel to take.
   std::atomic<size_t> next_{0};
+  // Set by Hurry.
+  std::atomic<bool> hurried_{false};
+  // Per reader: a successor is waiting for it (set by Hurry).
+  std::unique_ptr<std::atomic<bool>[]> successorWaits_;
 
   // Set by Start, before the fetchers run; read by them without a lock.
   GuideStore* store_ = nullptr;
@@ -98,7 +122,9 @@ class GuidePrefetch {
   std::condition_variable fetcherEnded_;
   bool started_ = false;
   bool stopped_ = false;
+  // Fetchers that have not ended, successors waiting for their reader included.
   size_t running_ = 0;
+  std::vector<Slot> slots_;
   std::vector<multi_threading::ThreadPtr> threads_;
 };
 

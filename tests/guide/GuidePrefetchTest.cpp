@@ -178,6 +178,29 @@ TEST_F(PrefetchTest, AGuideRequestRacingThePrefetchForItsChannelWaitsAndFetchesN
   EXPECT_EQ(0u, GuideErrors());
 }
 
+TEST_F(PrefetchTest, ABackgroundPrefetchHurriedByTheHostHandsItsReadersOverAndMissesNothing) {
+  options.prefetchInBackground = true;
+  const auto gate = std::make_shared<Gate>();
+  provider.SetHandler([gate](const std::string& target) {
+    if (gate->first.exchange(false)) {
+      gate->held.Set();
+      gate->release.Wait();
+    }
+    return HourlyShows(target);
+  });
+  Core();
+  ASSERT_TRUE(gate->held.Wait());
+  // The host has its channels while a background fetcher waits for its page.
+  EXPECT_EQ(0, core->GetChannelGroupMembers(this, "Gruppe", false));
+  gate->release.Set();
+
+  ASSERT_TRUE(WaitForLine(kPrefetchDone));
+  for (unsigned int uid = 1; uid <= 4; ++uid)
+    EXPECT_TRUE(std::filesystem::exists(CacheFile(uid))) << uid;
+  EXPECT_TRUE(Repeated().empty());
+  EXPECT_EQ(0u, GuideErrors());
+}
+
 TEST_F(PrefetchTest, TheStopEndsThePrefetchAndAWaitingRequestAtOnce) {
   // A request that made no progress would be given up only after an hour: the stop must not
   // wait for that.
