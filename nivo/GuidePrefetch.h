@@ -37,11 +37,12 @@ class LogoStore;
 //
 // A prefetch made to run in the background starts with fetchers that let every other thread
 // of the machine go first (the host is starting up and listing its channels meanwhile); once
-// the host asks for a guide (Hurry), each hands its reader, after the channel it is fetching,
+// the host has its channels (Hurry), each hands its reader, after the channel it is fetching,
 // to a fetcher that runs at the host's own priority.
 //
 // Threads: Start, Hurry, Stop and Wait from any thread but the fetchers'. The fetchers run on
-// threads of their own ("EPG_Prefetch") and take no lock but the store's and their readers'.
+// threads of their own ("EPG_Prefetch") and never take the client's lock, only the small locks
+// of the stores and their readers.
 class GuidePrefetch {
  public:
   // readers: one per fetcher, not used by anyone else. showLists and showDetails must outlive
