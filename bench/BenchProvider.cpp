@@ -23,10 +23,14 @@ std::unique_ptr<zu::provider::SampleProvider> StartProvider(std::size_t stations
     error = "the sample provider did not start";
     return nullptr;
   }
-  const std::string endpoint = "127.0.0.1:" + std::to_string(provider->Port());
+  PointAddOnAt(*provider);
+  return provider;
+}
+
+void PointAddOnAt(const zu::provider::SampleProvider& provider) {
+  const std::string endpoint = "127.0.0.1:" + std::to_string(provider.Port());
   setenv("NIVOTV_SERVICE_HOST", endpoint.c_str(), 1);
   setenv("NIVOTV_GUIDE_HOST", endpoint.c_str(), 1);
-  return provider;
 }
 
 bool LayPackage(const std::string& folder, const zu::provider::SampleProvider& provider,

@@ -14,6 +14,9 @@ namespace zu_bench {
 std::unique_ptr<zu::provider::SampleProvider> StartProvider(std::size_t stations, std::size_t radio,
                                                             std::string& error);
 
+// Points the add-on at the provider (NIVOTV_SERVICE_HOST and NIVOTV_GUIDE_HOST).
+void PointAddOnAt(const zu::provider::SampleProvider& provider);
+
 // Lays the built add-on package into folder (addon.xml, the library, tv.zug) with the
 // provider's radio playlist as radio.m3u: the add-on's installation path. False, with error
 // set, on failure.

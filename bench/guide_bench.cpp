@@ -439,7 +439,6 @@ class PrefetchSetup {
     provider = zu_bench::StartProvider(kPrefetchChannels, 0, error);
     if (!provider || !zu_bench::LayPackage(work / "pvr.nivotv", *provider, error))
       return;
-    endpoint = "127.0.0.1:" + std::to_string(provider->Port());
     base = provider->BaseUrl() + "/";
   }
   ~PrefetchSetup() {
@@ -527,17 +526,13 @@ class PrefetchSetup {
   BenchHost host;
   std::unique_ptr<ClientCore> core;
   time_t windowStart = 0;
-  std::string endpoint;
   std::string base;
   CurlMulti multi{kPrefetchReaders};
   std::string error;
 
  private:
   // The guide benchmarks' other provider may have been pointed at since.
-  void PointAddOnHere() {
-    setenv("NIVOTV_SERVICE_HOST", endpoint.c_str(), 1);
-    setenv("NIVOTV_GUIDE_HOST", endpoint.c_str(), 1);
-  }
+  void PointAddOnHere() { zu_bench::PointAddOnAt(*provider); }
   static double ThreadCpuMicros() {
     struct timespec now = {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);

@@ -9,7 +9,6 @@
 #include "multi_threading/Factory.h"
 #include "multi_threading/Message.h"
 #include "multi_threading/ScopedLock.h"
-#include "net/Factory.h"
 #include "nivo/GuideFetcher.h"
 #include "nivo/GuidePrefetch.h"
 #include "nivo/GuideStore.h"
@@ -49,11 +48,7 @@ ClientCore::ClientCore(const Options& options)
   if (!mutex_)
     throw std::runtime_error("failed creating the client mutex");
   // Without a running server the readers' requests fail with "failed connecting ".
-  server_ = net::factory::CreateSocketServer();
-  if (!server_ || !server_->Start(true)) {
-    ZU_ERROR("NivoTV", "failed starting socket server");
-    server_.reset();
-  }
+  server_ = HttpPageReader::StartSocketServer();
   pageReader_ = HttpPageReader::Create(options_.pageReader, server_);
   if (options_.prefetchReaders > 0) {
     std::vector<SharedPtr<HttpPageReader>> readers;

@@ -4,7 +4,6 @@
 #include <sched.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -82,7 +81,7 @@ GuidePrefetch::~GuidePrefetch() {
 bool GuidePrefetch::Start(GuideStore& store, LogoStore& logos, const Channels& channels,
                           time_t start, time_t end) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (started_ || stopped_ || readers_.empty())
+  if (started_ || stopping_ || readers_.empty())
     return false;
   started_ = true;
   store_ = &store;
@@ -104,10 +103,8 @@ bool GuidePrefetch::Start(GuideStore& store, LogoStore& logos, const Channels& c
         multi_threading::factory::CreateThread("EPG_Prefetch", 0, multi_threading::Thread::Normal);
     if (!thread)
       continue;  // logged by the factory
-    ++running_;
     slots_[index] = Slot::Running;
     if (!thread->Start(std::make_shared<Fetcher>(*this, index, background_))) {
-      --running_;
       slots_[index] = Slot::Ended;
       thread->Stop();
       continue;
@@ -121,7 +118,7 @@ void GuidePrefetch::Hurry() {
   if (!background_ || hurried_)
     return;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!started_ || stopped_ || hurried_.exchange(true))
+  if (!started_ || stopping_ || hurried_.exchange(true))
     return;
   for (size_t index = 0; index < readers_.size(); ++index) {
     if (slots_[index] != Slot::Running)
@@ -145,7 +142,6 @@ void GuidePrefetch::Stop() {
   std::vector<multi_threading::ThreadPtr> threads;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    stopped_ = true;
     threads.swap(threads_);
   }
   // A stopped reader gives up its request under way and fails every later one at once.
@@ -153,15 +149,6 @@ void GuidePrefetch::Stop() {
     reader->StopServer();
   for (const multi_threading::ThreadPtr& thread : threads)
     thread->Stop();
-}
-
-bool GuidePrefetch::Wait(const zu::Time& timeout) {
-  // A year stands for any longer time, which the clock could not add to now.
-  const std::chrono::nanoseconds bound =
-      std::chrono::seconds(std::min<uint64_t>(timeout.GetSeconds(), 365ull * 24 * 3600)) +
-      std::chrono::nanoseconds(timeout.GetNanoSeconds());
-  std::unique_lock<std::mutex> lock(mutex_);
-  return fetcherEnded_.wait_for(lock, bound, [this] { return running_ == 0; });
 }
 
 void GuidePrefetch::Fetch(size_t index, bool background) {
@@ -185,7 +172,8 @@ void GuidePrefetch::Fetch(size_t index, bool background) {
   const bool last = [this, index] {
     std::lock_guard<std::mutex> lock(mutex_);
     slots_[index] = Slot::Ended;
-    return --running_ == 0;
+    return std::all_of(slots_.begin(), slots_.end(),
+                       [](Slot slot) { return slot == Slot::Ended; });
   }();
   if (last && !stopping_ && !ended_)
     ZU_INFO("NivoTV", "Prefetching the EPG done.");

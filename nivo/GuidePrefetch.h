@@ -11,7 +11,6 @@
 
 #include "base/SharedPtr.h"
 #include "multi_threading/Thread.h"
-#include "multi_threading/Time.h"
 #include "nivo/Channel.h"
 
 namespace zu {
@@ -40,7 +39,7 @@ class LogoStore;
 // the host has its channels (Hurry), each hands its reader, after the channel it is fetching,
 // to a fetcher that runs at the host's own priority.
 //
-// Threads: Start, Hurry, Stop and Wait from any thread but the fetchers'. The fetchers run on
+// Threads: Start, Hurry and Stop from any thread but the fetchers'. The fetchers run on
 // threads of their own ("EPG_Prefetch") and never take the client's lock, only the small locks
 // of the stores and their readers.
 class GuidePrefetch {
@@ -57,7 +56,7 @@ class GuidePrefetch {
 
   // Starts fetching the window [start, end) (seconds since the epoch) and the logos of the TV
   // channels of channels into store and logos, which must outlive the prefetch's run (Stop
-  // or Wait ends it). Once only: false when the prefetch ran or was stopped before, or when
+  // ends it). Once only: false when the prefetch ran or was stopped before, or when
   // no fetcher could start (logged by the thread factory).
   bool Start(GuideStore& store, LogoStore& logos, const Channels& channels, time_t start,
              time_t end);
@@ -71,10 +70,6 @@ class GuidePrefetch {
   // stored, and the fetchers' threads are joined. Later Starts do nothing. Any thread, more
   // than once.
   void Stop();
-
-  // Waits until no fetcher runs any more (every channel done, the prefetch ended early, or
-  // never started), at most timeout; true when none runs.
-  bool Wait(const zu::Time& timeout);
 
  private:
   class Fetcher;
@@ -119,12 +114,10 @@ class GuidePrefetch {
 
   // Guards the members below.
   std::mutex mutex_;
-  // Signalled when a fetcher ends.
+  // Signalled when a fetcher ends or hands its reader over.
   std::condition_variable fetcherEnded_;
   bool started_ = false;
-  bool stopped_ = false;
-  // Fetchers that have not ended, successors waiting for their reader included.
-  size_t running_ = 0;
+  // Per reader; the last fetcher to end finds every slot Ended.
   std::vector<Slot> slots_;
   std::vector<multi_threading::ThreadPtr> threads_;
 };

@@ -84,9 +84,8 @@ SharedPtr<HttpPageReader> HttpPageReader::Create() {
 }
 
 SharedPtr<HttpPageReader> HttpPageReader::Create(const Options& options) {
-  SharedPtr<HttpPageReader> reader = Create(options, net::SocketServerPtr());
+  SharedPtr<HttpPageReader> reader = Create(options, StartSocketServer());
   reader->ownServer_ = true;
-  reader->StartServer();
   return reader;
 }
 
@@ -112,15 +111,13 @@ HttpPageReader::~HttpPageReader() {
   DropConnection();
 }
 
-bool HttpPageReader::StartServer() {
-  SharedPtr<net::SocketServer> server = net::factory::CreateSocketServer();
+net::SocketServerPtr HttpPageReader::StartSocketServer() {
+  net::SocketServerPtr server = net::factory::CreateSocketServer();
   if (!server || !server->Start(true)) {
     ZU_ERROR("NivoTV", "failed starting socket server");
-    return false;
+    return net::SocketServerPtr();
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  server_ = server;
-  return true;
+  return server;
 }
 
 void HttpPageReader::StopServer() {

@@ -65,6 +65,9 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   // A reader on server, which other readers may share: its owner starts and stops it. With
   // no server the reader's requests fail with "failed connecting ".
   static SharedPtr<HttpPageReader> Create(const Options& options, net::SocketServerPtr server);
+  // A socket server for readers, already running; empty when it cannot be started (logged as
+  // "failed starting socket server").
+  static net::SocketServerPtr StartSocketServer();
   // Closes the reader's connection; a server of its own is stopped by its release.
   ~HttpPageReader() override;
 
@@ -108,8 +111,6 @@ class HttpPageReader : public net::SocketServer::DataReceiver,
   enum class RequestState { Idle, Pending, Complete, Cancelled, GivenUp, Reconnect };
 
   HttpPageReader(const Options& options, net::SocketServerPtr server);
-  // Creates and starts the reader's own socket server; false (logged) when that fails.
-  bool StartServer();
 
   // The steps of a request, called with the mutex held.
   // Sends the request on a kept connection to url's host and port, or on a new one, and
